@@ -1,0 +1,27 @@
+# make run   - install what is needed, build, start Harkwin.exe under Wine
+# make test  - install what is needed, build, run every test layer (ends with ctest's summary)
+BUILD ?= build
+JOBS ?= 2
+PACKAGES = cmake g++ make python3 googletest mingw-w64 wine64 xvfb imagemagick iproute2 util-linux zip
+
+.PHONY: run test build deps clean
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	    echo "installing:" $$missing; \
+	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure
+
+run: build
+	e2e/run.sh $(BUILD)/win-x86_64/Harkwin.exe $(BUILD)
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,42 @@
+# The Linux host build: native tests of the pure rules under sanitizers, the two Windows
+# cross builds, and the tests that run them under Wine, all in one ctest run.
+include(ExternalProject)
+
+set(SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+add_subdirectory(${GOOGLETEST_SOURCE} googletest EXCLUDE_FROM_ALL)
+
+add_library(harkwin_pure STATIC ${PURE_SOURCES})
+target_include_directories(harkwin_pure PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_options(harkwin_pure PRIVATE -Wall -Wextra -Werror ${SANITIZE})
+
+file(GLOB NATIVE_TESTS ${CMAKE_SOURCE_DIR}/tests/native/*.cpp)
+add_executable(native_tests ${NATIVE_TESTS})
+target_compile_options(native_tests PRIVATE -Wall -Wextra -Werror ${SANITIZE})
+target_compile_definitions(native_tests PRIVATE HARKWIN_ICON_DIR="${CMAKE_SOURCE_DIR}/ui/icons")
+target_link_libraries(native_tests PRIVATE harkwin_pure gtest_main)
+target_link_options(native_tests PRIVATE ${SANITIZE})
+add_test(NAME native COMMAND native_tests)
+
+foreach(arch x86_64 i686)
+    set(tests OFF)
+    if(arch STREQUAL x86_64)
+        set(tests ON)
+    endif()
+    ExternalProject_Add(win-${arch}
+        SOURCE_DIR ${CMAKE_SOURCE_DIR}
+        BINARY_DIR ${CMAKE_BINARY_DIR}/win-${arch}
+        CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-${arch}.cmake
+                   -DCMAKE_BUILD_TYPE=MinSizeRel -DHARKWIN_TESTS=${tests}
+                   -DGOOGLETEST_SOURCE=${GOOGLETEST_SOURCE}
+        BUILD_ALWAYS ON
+        INSTALL_COMMAND "")
+endforeach()
+
+set(WIN64 ${CMAKE_BINARY_DIR}/win-x86_64)
+set(SANDBOX ${CMAKE_SOURCE_DIR}/e2e/sandbox.sh)
+add_test(NAME imports COMMAND ${CMAKE_SOURCE_DIR}/e2e/check_imports.sh
+         ${WIN64}/Harkwin.exe ${CMAKE_BINARY_DIR}/win-i686/Harkwin.exe)
+add_test(NAME program COMMAND ${SANDBOX} wine ${WIN64}/program_tests.exe)
+add_test(NAME end_to_end COMMAND ${SANDBOX} wine ${WIN64}/driver.exe ${WIN64}/Harkwin.exe
+         ${CMAKE_BINARY_DIR}/pictures)
+set_tests_properties(program end_to_end PROPERTIES TIMEOUT 600)

@@ -1,0 +1,47 @@
+# The Windows build: Harkwin.exe, and with HARKWIN_TESTS the program tests and the end-to-end driver.
+enable_language(RC)
+option(HARKWIN_TESTS "Build the program tests and the end-to-end driver" OFF)
+
+set(HARKWIN_LIBS comctl32 wsock32 shell32 advapi32 gdi32 user32 kernel32)
+if(MSVC)
+    set(HARKWIN_FLAGS /W4 /WX /GR- /EHs-c-)
+else()
+    set(HARKWIN_FLAGS -Wall -Wextra -Werror -fno-exceptions -fno-rtti -Os)
+    set(HARKWIN_LINK -static -s)
+endif()
+
+function(harkwin_library name)
+    add_library(${name} STATIC ${PURE_SOURCES} ${PROGRAM_SOURCES})
+    target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+    target_compile_options(${name} PRIVATE ${HARKWIN_FLAGS})
+    target_compile_definitions(${name} PUBLIC WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501 PRIVATE ${ARGN})
+endfunction()
+
+harkwin_library(harkwin_program)
+add_executable(Harkwin WIN32 core/winmain.cpp ui/Harkwin.rc)
+target_compile_options(Harkwin PRIVATE ${HARKWIN_FLAGS})
+target_include_directories(Harkwin PRIVATE ${CMAKE_SOURCE_DIR}/ui)
+target_link_libraries(Harkwin PRIVATE harkwin_program ${HARKWIN_LIBS})
+target_link_options(Harkwin PRIVATE ${HARKWIN_LINK})
+
+if(HARKWIN_TESTS)
+    set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    add_subdirectory(${GOOGLETEST_SOURCE} googletest EXCLUDE_FROM_ALL)
+
+    # The program's own code, its platform calls routed through the spies.
+    harkwin_library(harkwin_spied HARKWIN_SPIES)
+    file(GLOB PROGRAM_TESTS ${CMAKE_SOURCE_DIR}/tests/program/*.cpp)
+    add_executable(program_tests ${PROGRAM_TESTS} ui/Harkwin.rc)
+    target_include_directories(program_tests PRIVATE ${CMAKE_SOURCE_DIR}/ui)
+    target_link_libraries(program_tests PRIVATE harkwin_spied gtest ${HARKWIN_LIBS})
+    target_link_options(program_tests PRIVATE -static)
+
+    add_executable(driver e2e/driver.cpp)
+    target_include_directories(driver PRIVATE ${CMAKE_SOURCE_DIR})
+    target_compile_options(driver PRIVATE -Wall -Wextra -Werror)
+    target_compile_definitions(driver PRIVATE WIN32_LEAN_AND_MEAN)
+    target_link_libraries(driver PRIVATE ${HARKWIN_LIBS})
+    target_link_options(driver PRIVATE -static)
+endif()

@@ -1,0 +1,40 @@
+// The one process-wide state record that every handler works on.
+#ifndef HARKWIN_APP_STATE_H
+#define HARKWIN_APP_STATE_H
+
+#include "core/model.h"
+#include "core/platform.h"
+
+// A socket layer may write a lookup's buffer and post its reply even after the lookup was
+// cancelled, so every lookup owns its buffer until its own reply arrives.
+struct LookupSlot {
+    HANDLE task;
+    LookupSlot* next;
+    char buffer[MAXGETHOSTSTRUCT];
+};
+
+// The tray record in its first layout (88 bytes on 32-bit).
+typedef NOTIFYICONDATAA TrayIcon;
+
+struct AppState {
+    HINSTANCE instance;
+    HIMAGELIST imageList;
+    SOCKET socket;
+    HMENU menu;
+    HWND window;
+    TrayIcon trayIcon;
+    Settings settings;
+    HMENU popup;
+    LookupSlot* lookups;  // every lookup whose reply has not arrived yet
+    ProbeStatus currentStatus;
+    HANDLE pendingLookup;
+    HICON stashedIcon;
+    sockaddr_in target;
+    UINT taskbarCreated;  // the shell's "TaskbarCreated" message
+    bool exiting;         // the exit sequence has begun
+    bool confirming;      // an exit confirmation is open
+};
+
+extern AppState g_app;
+
+#endif

@@ -1,0 +1,119 @@
+// Every message of the program arrives here and is routed to its handler.
+#include "core/host.h"
+#include "core/program.h"
+#include "probe/probe.h"
+#include "store/settings_store.h"
+#include "tray/status.h"
+#include "tray/tray_menu.h"
+#include "ui/config_dialog.h"
+#include "ui/resource.h"
+
+static void InitDialog(AppState* app, HWND window) {
+    app->currentStatus = StatusTrying;
+    app->window = window;
+    app->stashedIcon = 0;
+    app->pendingLookup = 0;
+    app->exiting = false;
+    app->confirming = false;
+    // A shell that restarts forgets every icon and says so with this message.
+    app->taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+
+    app->menu = LoadMenuA(app->instance, MAKEINTRESOURCEA(IDR_TRAYMENU));
+    app->popup = GetSubMenu(app->menu, 0);
+    app->imageList = ImageList_Create(16, 16, ILC_COLOR4 | ILC_MASK, 3, 0);
+    (void)SetMenuDefaultItem(app->popup, ID_TRAY_CONFIGURATION, FALSE);  // only the bold face is lost
+
+    ZeroMemory(&app->target, sizeof app->target);
+    app->socket = INVALID_SOCKET;
+    app->target.sin_family = AF_INET;
+    app->target.sin_addr.s_addr = INADDR_NONE;
+
+    for (unsigned i = 0; i < PaletteSize; ++i)
+        (void)ImageList_ReplaceIcon(app->imageList, -1,
+                                    LoadIconA(app->instance, MAKEINTRESOURCEA(Palette[i].iconId)));
+
+    FillDialogLists(app);
+    LoadSettings(app);
+    SettingsToDialog(app);
+    EnableApply(app, false);
+
+    PrepareTrayIcon(app, "Initializing...");
+    if (!AddTrayIcon(app)) {
+        (void)MessageBoxA(window, "Error adding tray icon!", 0, MB_ICONERROR);  // the answer is always OK
+        (void)EndDialog(window, 1);
+    }
+    SetStatus(app, app->currentStatus, 0, true);
+}
+
+static void RunExitSequence(AppState* app) {
+    app->exiting = true;
+    SaveSettings(app);
+    CloseProbeSocket(app);
+    if (app->pendingLookup) (void)WSACancelAsyncRequest(app->pendingLookup);  // its reply is ignored anyway
+    FreeHost(app);
+    (void)DestroyMenu(app->menu);
+    (void)KillTimer(app->window, IDT_POLL);  // fails only when OK never started it
+    if (StatusFlashes(&app->settings, app->currentStatus)) (void)KillTimer(app->window, IDT_FLASH);
+    DeleteTrayIcon(app);
+    (void)EndDialog(app->window, 0);
+}
+
+// The tray menu stays usable while the question is open: a second request is ignored.
+static void ConfirmExit(AppState* app) {
+    if (app->confirming || app->exiting) return;
+    app->confirming = true;
+    int answer = MessageBoxA(app->window, "Are you sure you want to exit?", "Question", MB_YESNO | MB_ICONQUESTION);
+    app->confirming = false;
+    if (answer == IDYES) RunExitSequence(app);
+}
+
+static void OnTimer(AppState* app, WPARAM timer) {
+    if (timer == IDT_POLL)
+        StartProbe(app);
+    else if (timer == IDT_FLASH)
+        OnFlashTick(app);
+}
+
+// One message, three sources, told apart by wParam in this order.
+static void OnAppNotify(AppState* app, WPARAM wParam, LPARAM lParam) {
+    if (app->socket != INVALID_SOCKET && wParam == (WPARAM)app->socket && WSAGETSELECTEVENT(lParam) == FD_CONNECT)
+        OnConnectResult(app, lParam);
+    else if (app->pendingLookup != 0 && wParam == (WPARAM)app->pendingLookup)
+        OnLookupResult(app, lParam);
+    else if (wParam == app->trayIcon.uID)
+        OnTrayNotify(app, (UINT)lParam);
+    else
+        (void)ReleaseLookup(app, wParam);  // the late reply of an abandoned lookup, or nothing
+}
+
+INT_PTR CALLBACK ConfigDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    AppState* app = &g_app;
+    switch (message) {
+    case WM_INITDIALOG:
+        InitDialog(app, window);
+        return TRUE;
+    case WM_CLOSE:
+        ConfirmExit(app);
+        return TRUE;
+    case WM_SIZE:
+        if (wParam == SIZE_MINIMIZED) (void)ShowWindow(window, SW_HIDE);
+        return TRUE;
+    case WM_COMMAND:
+        // Once the exit sequence has begun, platform calls inside it may still deliver messages:
+        // nothing may touch the freed host or the destroyed menu.
+        if (!app->exiting) OnDialogCommand(app, wParam);
+        return TRUE;
+    case WM_TIMER:
+        if (!app->exiting) OnTimer(app, wParam);
+        return TRUE;
+    case WM_APP_NOTIFY:
+        if (!app->exiting) OnAppNotify(app, wParam, lParam);
+        return TRUE;
+    default:
+        if (app->taskbarCreated != 0 && message == app->taskbarCreated) {
+            if (!app->exiting) (void)AddTrayIcon(app);  // if the new shell refuses, there is nothing better to do
+            return TRUE;
+        }
+        return FALSE;
+    }
+}

@@ -1,0 +1,25 @@
+#include "core/host.h"
+
+#include "probe/probe.h"
+
+char* NewHostString(const char* text, size_t length) {
+    char* host = (char*)HeapAlloc(GetProcessHeap(), 0, length + 1);
+    if (!host) return 0;
+    if (length) CopyMemory(host, text, length);
+    host[length] = '\0';
+    return host;
+}
+
+void ReplaceHost(AppState* app, char* host) {
+    char* old = app->settings.Host;
+    if (!old || lstrcmpA(old, host) != 0) ForgetTarget(app);
+    FreeHost(app);
+    app->settings.Host = host;
+}
+
+void FreeHost(AppState* app) {
+    if (app->settings.Host) HeapFree(GetProcessHeap(), 0, app->settings.Host);
+    app->settings.Host = 0;
+}
+
+const char* HostText(const AppState* app) { return app->settings.Host ? app->settings.Host : ""; }

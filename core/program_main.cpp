@@ -1,0 +1,19 @@
+#include "core/program.h"
+
+#include "ui/resource.h"
+
+AppState g_app;
+
+int ProgramMain(HINSTANCE instance) {
+    g_app.instance = instance;
+    INITCOMMONCONTROLSEX controls = {8, ICC_USEREX_CLASSES};
+    (void)InitCommonControlsEx(&controls);  // without it the dialog fails to open, which is reported below
+    WSADATA winsock;
+    if (WSAStartup(0x0101, &winsock) != 0) {
+        (void)MessageBoxA(0, "Error starting Winsock!", 0, MB_ICONERROR);  // the answer is always OK
+        return 1;
+    }
+    INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_CONFIG), 0, ConfigDialogProc, 0);
+    (void)WSACleanup();  // the process ends next
+    return (int)result;
+}

@@ -1,0 +1,3 @@
+#include "core/program.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return ProgramMain(instance); }

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Runs one command under Wine, as the tests need it: inside a private network namespace
+# (loopback only), on a private X display, in a fresh prefix whose programs share Wine's
+# "shell" desktop with its notification area. Stops all it started by process id and
+# with `wineserver -k` on its own prefix. Exits with the command's exit code.
+#   sandbox.sh [--pictures DIR] command...   (BMP files the command leaves in DIR become PNG)
+set -u
+if [ -z "${HARKWIN_SANDBOXED:-}" ]; then
+    exec env HARKWIN_SANDBOXED=1 unshare --net -- "$0" "$@"
+fi
+pictures=
+if [ "${1:-}" = "--pictures" ]; then pictures=$2; shift 2; fi
+
+say() { echo "sandbox: $*" >&2; }
+# wait_for WHAT SECONDS COMMAND...: polls COMMAND until it succeeds or the deadline passes.
+wait_for() {
+    local what=$1 seconds=$2; shift 2
+    local deadline=$((SECONDS + seconds))
+    until "$@"; do
+        if [ $SECONDS -ge $deadline ]; then say "gave up waiting ${seconds}s for $what"; return 1; fi
+        sleep 0.1
+    done
+}
+
+ip link set lo up || { say "cannot bring up loopback"; exit 1; }
+work=$(mktemp -d /tmp/harkwin-sandbox.XXXXXX)
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+xvfb_pid=
+cleanup() {
+    [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+wait_for "the X display" 20 test -s "$work/display" || exit 1
+export DISPLAY=:$(head -n 1 "$work/display")
+
+wineboot -i >"$work/wineboot.log" 2>&1 || { say "wineboot failed"; cat "$work/wineboot.log" >&2; exit 1; }
+cat >"$work/shell.reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="shell"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"shell"="800x600"
+REG
+wine regedit /S "$work/shell.reg" >/dev/null 2>&1 || { say "cannot select the shell desktop"; exit 1; }
+wineserver -w
+
+"$@"
+rc=$?
+say "command exited with $rc"
+if [ -n "$pictures" ] && [ -d "$pictures" ]; then
+    for bmp in "$pictures"/*.bmp; do
+        [ -e "$bmp" ] || continue
+        convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+    done
+fi
+exit $rc

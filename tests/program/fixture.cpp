@@ -1,0 +1,65 @@
+#include "tests/program/fixture.h"
+
+#include "core/host.h"
+#include "probe/probe.h"
+#include "store/settings_store.h"
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, 0, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+            if (done()) return true;
+        }
+        if (done()) return true;
+        if (GetTickCount() - start > timeoutMs) return false;
+        MsgWaitForMultipleObjects(0, 0, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+void PumpFor(DWORD ms) {
+    PumpUntil([] { return false; }, ms);
+}
+
+void DeleteSettingsKey() { RegDeleteKeyA(HKEY_CURRENT_USER, SettingsKey); }
+
+void WriteDword(const char* name, DWORD value) {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, SettingsKey, 0, 0, 0, KEY_WRITE, 0, &key, 0));
+    RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE*)&value, 4);
+    RegCloseKey(key);
+}
+
+void ProgramTest::SetUp() {
+    ResetSpies();
+    DeleteSettingsKey();
+    ZeroMemory(&g_app, sizeof g_app);
+    g_app.instance = GetModuleHandleA(0);
+    g_app.socket = INVALID_SOCKET;
+}
+
+HWND ProgramTest::OpenDialog() {
+    window = CreateDialogParamA(g_app.instance, MAKEINTRESOURCEA(IDD_CONFIG), 0, ConfigDialogProc, 0);
+    EXPECT_TRUE(window != 0);
+    return window;
+}
+
+void ProgramTest::TearDown() {
+    if (!window) return;
+    KillTimer(window, IDT_POLL);
+    KillTimer(window, IDT_FLASH);
+    CloseProbeSocket(&g_app);
+    if (!g_app.exiting) {
+        Shell_NotifyIconA(NIM_DELETE, &g_app.trayIcon);
+        FreeHost(&g_app);
+        DestroyMenu(g_app.menu);
+    }
+    ImageList_Destroy(g_app.imageList);
+    DestroyWindow(window);
+    window = 0;
+    PumpFor(0);
+    // Replies of lookups still out may write their buffers: let them arrive first.
+    PumpUntil([] { return g_app.lookups == 0; }, 2000);
+}

@@ -1,0 +1,13 @@
+// The configuration dialog's behaviour: its lists, showing and taking the settings, its buttons.
+#ifndef HARKWIN_CONFIG_DIALOG_H
+#define HARKWIN_CONFIG_DIALOG_H
+
+#include "core/app_state.h"
+
+void FillDialogLists(AppState* app);
+void SettingsToDialog(AppState* app);
+bool DialogToSettings(AppState* app);
+void OnDialogCommand(AppState* app, WPARAM wParam);
+void EnableApply(AppState* app, bool enable);
+
+#endif
