@@ -35,7 +35,7 @@ if(HARKWIN_TESTS)
     file(GLOB PROGRAM_TESTS ${CMAKE_SOURCE_DIR}/tests/program/*.cpp)
     add_executable(program_tests ${PROGRAM_TESTS} ui/Harkwin.rc)
     target_include_directories(program_tests PRIVATE ${CMAKE_SOURCE_DIR}/ui)
-    target_link_libraries(program_tests PRIVATE harkwin_spied gtest ${HARKWIN_LIBS})
+    target_link_libraries(program_tests PRIVATE harkwin_spied gtest version ${HARKWIN_LIBS})
     target_link_options(program_tests PRIVATE -static)
 
     add_executable(driver e2e/driver.cpp)

@@ -54,7 +54,10 @@ void LoadSettings(AppState* app) {
     }
     // Any failure, memory included, leaves the empty host.
     if (!host) host = NewHostString("", 0);
-    if (host) ReplaceHost(app, host);
+    if (host)
+        ReplaceHost(app, host);
+    else
+        FreeHost(app);  // a null host reads as the empty one
 }
 
 static void SetDword(HKEY key, const char* name, DWORD value) {

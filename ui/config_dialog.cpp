@@ -52,8 +52,9 @@ void SettingsToDialog(AppState* app) {
     SetDlgItemInt(app->window, IDC_POLL, settings->Poll, FALSE);
     SetDlgItemInt(app->window, IDC_FLASH_INTERVAL, settings->Flash, FALSE);
     for (unsigned s = 0; s < StatusCount; ++s) {
-        // An index beyond the palette selects nothing.
-        SendMessageA(Control(app, ColourPickers[s]), CB_SETCURSEL, settings->Behaviors[s] & BehaviorColourMask, 0);
+        // An index beyond the palette selects nothing, whatever the control makes of it.
+        unsigned colour = settings->Behaviors[s] & BehaviorColourMask;
+        SendMessageA(Control(app, ColourPickers[s]), CB_SETCURSEL, colour < PaletteSize ? colour : (WPARAM)-1, 0);
         CheckDlgButton(app->window, FlashBoxes[s],
                        (settings->Behaviors[s] & BehaviorFlash) ? BST_CHECKED : BST_UNCHECKED);
     }

@@ -32,6 +32,34 @@ void WriteDword(const char* name, DWORD value) {
     RegCloseKey(key);
 }
 
+void WriteString(const char* name, const char* text) {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, SettingsKey, 0, 0, 0, KEY_WRITE, 0, &key, 0));
+    RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)text, (DWORD)strlen(text) + 1);
+    RegCloseKey(key);
+}
+
+SOCKET OpenListener(u_short* port) {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = inet_addr("127.0.0.1");
+    int length = sizeof address;
+    if (bind(s, (sockaddr*)&address, sizeof address) != 0 || listen(s, 64) != 0 ||
+        getsockname(s, (sockaddr*)&address, &length) != 0) {
+        ADD_FAILURE() << "no loopback listener: " << WSAGetLastError();
+        return INVALID_SOCKET;
+    }
+    *port = ntohs(address.sin_port);
+    return s;
+}
+
+u_short ClosedPort() {
+    u_short port = 0;
+    closesocket(OpenListener(&port));
+    return port;
+}
+
 void ProgramTest::SetUp() {
     ResetSpies();
     DeleteSettingsKey();
@@ -61,5 +89,10 @@ void ProgramTest::TearDown() {
     window = 0;
     PumpFor(0);
     // Replies of lookups still out may write their buffers: let them arrive first.
-    PumpUntil([] { return g_app.lookups == 0; }, 2000);
+    PumpUntil([] { return g_app.lookups == 0; }, 1000);
+    while (g_app.lookups) {  // scripted lookups never reply
+        LookupSlot* next = g_app.lookups->next;
+        HeapFree(GetProcessHeap(), 0, g_app.lookups);
+        g_app.lookups = next;
+    }
 }

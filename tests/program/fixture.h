@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
 
 #include "core/program.h"
 #include "tests/program/spy_control.h"
@@ -16,6 +17,10 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
 void PumpFor(DWORD ms);
 
 void DeleteSettingsKey();
+void WriteString(const char* name, const char* text);
+// A loopback listener with its port; the port of a closed one refuses.
+SOCKET OpenListener(u_short* port);
+u_short ClosedPort();
 void WriteDword(const char* name, DWORD value);
 
 class ProgramTest : public ::testing::Test {
@@ -28,6 +33,14 @@ protected:
     LRESULT Command(int id, WORD code = BN_CLICKED) {
         return SendMessageA(window, WM_COMMAND, MAKEWPARAM(id, code), (LPARAM)Item(id));
     }
+    // One tick of the poll timer, as the timer delivers it.
+    void Tick() { SendMessageA(window, WM_TIMER, IDT_POLL, 0); }
+    // Ticks and waits until the probe has an answer.
+    bool ProbeOnce(DWORD timeoutMs = 5000) {
+        Tick();
+        return PumpUntil([] { return g_app.currentStatus != StatusTrying; }, timeoutMs);
+    }
+    std::string Tooltip() const { return g_app.trayIcon.szTip; }
     HWND window = 0;
 };
 

@@ -28,6 +28,7 @@ BOOL Spy_Shell_NotifyIconA(DWORD message, PNOTIFYICONDATAA data) {
     static const char* const names[] = {"ADD", "MODIFY", "DELETE"};
     Log("Shell_NotifyIcon %s %p flags=%u", message < 3 ? names[message] : "?", (void*)data->hIcon, data->uFlags);
     g_spy.lastTray = *data;
+    if (g_spy.onTray) g_spy.onTray(message);
     if (message == NIM_ADD && g_spy.failTrayAdd) return FALSE;
     return Shell_NotifyIconA(message, data);
 }

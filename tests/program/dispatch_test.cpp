@@ -1,0 +1,214 @@
+// Start-up, the routing of every message, and the confirmed exit.
+#include "tests/program/fixture.h"
+
+#include <algorithm>
+
+#include "core/host.h"
+
+static bool Logged(const std::string& prefix) { return !SpyCalls(prefix).empty(); }
+
+TEST_F(ProgramTest, InitialisationShowsTryingWithItsFirstTooltip) {
+    WriteDword("Behaviors", 0x82810280);  // Trying flashes: initialisation starts the flash timer
+    OpenDialog();
+    EXPECT_EQ(StatusTrying, g_app.currentStatus);
+    EXPECT_EQ(window, g_app.window);
+    EXPECT_EQ(INVALID_SOCKET, g_app.socket);
+    EXPECT_EQ(INADDR_NONE, g_app.target.sin_addr.s_addr);
+    EXPECT_EQ(AF_INET, g_app.target.sin_family);
+    EXPECT_EQ(ID_TRAY_CONFIGURATION, (int)GetMenuDefaultItem(g_app.popup, FALSE, 0));
+    EXPECT_EQ(3, ImageList_GetImageCount(g_app.imageList));
+    EXPECT_FALSE(IsWindowEnabled(Item(IDC_APPLY)));
+
+    std::vector<std::string> tray = SpyCalls("Shell_NotifyIcon");
+    ASSERT_EQ(2u, tray.size());
+    EXPECT_EQ(0u, tray[0].find("Shell_NotifyIcon ADD"));
+    EXPECT_NE(std::string::npos, tray[0].find("flags=7"));
+    EXPECT_EQ(0u, tray[1].find("Shell_NotifyIcon MODIFY"));
+    EXPECT_NE(std::string::npos, tray[1].find("flags=3"));  // without NIF_TIP: the tooltip stays
+    EXPECT_EQ("Initializing...", Tooltip());
+    EXPECT_EQ(NOTIFYICONDATAA_V1_SIZE, g_app.trayIcon.cbSize);
+    EXPECT_EQ(WM_APP_NOTIFY, g_app.trayIcon.uCallbackMessage);
+    EXPECT_EQ(0u, g_app.trayIcon.uID);
+    EXPECT_EQ(std::vector<std::string>({"SetTimer 2 300"}), SpyCalls("SetTimer"));
+    EXPECT_EQ(std::vector<std::string>({"PostMessage 0x113 2"}), SpyCalls("PostMessage"));
+    // No probe before OK.
+    PumpFor(100);
+    EXPECT_FALSE(Logged("socket"));
+    EXPECT_FALSE(Logged("SetTimer 1"));
+}
+
+TEST_F(ProgramTest, RoutingTable) {
+    OpenDialog();
+    ShowWindow(window, SW_SHOW);
+    struct Row {
+        const char* what;
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        INT_PTR result;
+        const char* effect;  // a spied call it leads to, or null for none of those below
+    } rows[] = {
+        {"other timer", WM_TIMER, 7, 0, TRUE, nullptr},
+        {"flash tick of a steady status", WM_TIMER, IDT_FLASH, 0, TRUE, nullptr},
+        {"default-button query", DM_GETDEFID, 0, 0, TRUE, nullptr},
+        {"tray: single click", WM_APP_NOTIFY, 0, WM_LBUTTONUP, TRUE, nullptr},
+        {"tray: mouse move", WM_APP_NOTIFY, 0, WM_MOUSEMOVE, TRUE, nullptr},
+        {"unknown source", WM_APP_NOTIFY, 12345, FD_CONNECT, TRUE, nullptr},
+        {"other size", WM_SIZE, SIZE_RESTORED, 0, TRUE, nullptr},
+        {"not routed", WM_USER + 1, 0, 0, FALSE, nullptr},
+        {"not routed either", WM_ENTERIDLE, 0, 0, FALSE, nullptr},
+        {"tray: right click", WM_APP_NOTIFY, 0, WM_RBUTTONUP, TRUE, "TrackPopupMenuEx"},
+        {"tray: double click", WM_APP_NOTIFY, 0, WM_LBUTTONDBLCLK, TRUE, "SetActiveWindow"},
+        {"poll tick", WM_TIMER, IDT_POLL, 0, TRUE, "socket"},
+        {"minimise", WM_SIZE, SIZE_MINIMIZED, 0, TRUE, nullptr},
+    };
+    const char* effects[] = {"TrackPopupMenuEx", "socket", "KillTimer", "MessageBox"};
+    for (const Row& r : rows) {
+        g_spy.log.clear();
+        EXPECT_EQ(r.result, ConfigDialogProc(window, r.message, r.wParam, r.lParam)) << r.what;
+        if (r.effect) EXPECT_TRUE(Logged(r.effect)) << r.what;
+        for (const char* e : effects)
+            EXPECT_EQ(r.effect && std::string(r.effect) == e, Logged(e)) << r.what << ": " << e;
+    }
+    EXPECT_FALSE(IsWindowVisible(window)) << "minimising hides";
+}
+
+TEST_F(ProgramTest, NotifyIsTestedSocketFirstThenLookupThenTray) {
+    OpenDialog();
+    u_short port = ClosedPort();
+    WriteDword("Port", port);
+    g_app.settings.Port = port;
+    ReplaceHost(&g_app, NewHostString("127.0.0.1", 9));
+    g_spy.connect = [](SOCKET, const sockaddr*) { WSASetLastError(WSAEWOULDBLOCK); return SOCKET_ERROR; };
+    Tick();
+    SOCKET s = g_app.socket;
+    ASSERT_NE(INVALID_SOCKET, s);
+    // The socket's handle but another event: not a connect result, and no other source matches.
+    ConfigDialogProc(window, WM_APP_NOTIFY, s, FD_READ);
+    EXPECT_EQ(StatusTrying, g_app.currentStatus);
+    // A lookup tracked under the same value: the socket's test comes first.
+    g_app.pendingLookup = (HANDLE)s;
+    ConfigDialogProc(window, WM_APP_NOTIFY, s, WSAMAKESELECTREPLY(FD_CONNECT, WSAECONNREFUSED));
+    EXPECT_EQ(StatusOffline, g_app.currentStatus);
+    EXPECT_EQ("The connection attempt was rejected.", Tooltip());
+    EXPECT_EQ(INVALID_SOCKET, g_app.socket);
+    EXPECT_EQ((HANDLE)s, g_app.pendingLookup);
+    // Now only the lookup matches.
+    ConfigDialogProc(window, WM_APP_NOTIFY, s, WSAMAKEASYNCREPLY(0, WSAHOST_NOT_FOUND));
+    EXPECT_EQ("The host was not found by the DNS server.", Tooltip());
+    EXPECT_EQ((HANDLE)0, g_app.pendingLookup);
+}
+
+TEST_F(ProgramTest, StartUpFailuresEndWithCodeOne) {
+    g_spy.failWSAStartup = true;
+    EXPECT_EQ(1, ProgramMain(g_app.instance));
+    EXPECT_EQ(std::vector<std::string>({"MessageBox Error starting Winsock!|(none)|0x10|unowned"}),
+              SpyCalls("MessageBox"));
+    EXPECT_FALSE(Logged("Shell_NotifyIcon"));
+
+    ResetSpies();
+    g_spy.failTrayAdd = true;
+    EXPECT_EQ(1, ProgramMain(g_app.instance));
+    EXPECT_EQ(std::vector<std::string>({"MessageBox Error adding tray icon!|(none)|0x10|owned"}),
+              SpyCalls("MessageBox"));
+    // The dialog ends before it is shown; the status is still set, and no exit sequence runs.
+    std::vector<std::string>& log = g_spy.log;
+    auto end = std::find(log.begin(), log.end(), "EndDialog 1");
+    ASSERT_NE(log.end(), end);
+    EXPECT_TRUE(std::any_of(end, log.end(), [](const std::string& e) { return e.find("Shell_NotifyIcon MODIFY") == 0; }));
+    EXPECT_FALSE(Logged("RegCreateKeyEx"));
+    EXPECT_FALSE(Logged("Shell_NotifyIcon DELETE"));
+    DestroyMenu(g_app.menu);
+    FreeHost(&g_app);
+}
+
+static void CALLBACK CloseConfiguration(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = FindWindowA(0, "Harkwin Configuration");
+    if (!dialog || !IsWindowVisible(dialog)) return;
+    KillTimer(0, timer);
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+}
+
+TEST_F(ProgramTest, ProgramMainRunsTheDialogUntilAConfirmedExit) {
+    g_spy.messageBox = [](const char*, const char*, UINT) { return IDYES; };
+    UINT_PTR timer = SetTimer(0, 0, 50, CloseConfiguration);
+    EXPECT_EQ(0, ProgramMain(g_app.instance));
+    KillTimer(0, timer);
+    EXPECT_EQ(1u, SpyCalls("EndDialog 0").size());
+    EXPECT_EQ(1u, SpyCalls("WSAStartup 0x101").size());
+}
+
+TEST_F(ProgramTest, ExitAnsweredNoChangesNothing) {
+    OpenDialog();
+    ShowWindow(window, SW_SHOW);
+    g_spy.log.clear();
+    g_spy.messageBox = [](const char*, const char*, UINT) { return IDNO; };
+    EXPECT_EQ(TRUE, ConfigDialogProc(window, WM_CLOSE, 0, 0));
+    EXPECT_EQ(std::vector<std::string>({"MessageBox Are you sure you want to exit?|Question|0x24|owned"}), g_spy.log);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_TRUE(g_app.settings.Host != nullptr);
+    // Still running: a tick still probes.
+    Tick();
+    EXPECT_TRUE(Logged("socket"));
+}
+
+TEST_F(ProgramTest, ExitAnsweredYesRunsTheSequenceOnceInOrder) {
+    WriteDword("Behaviors", 0x82810280);  // Trying flashes
+    WriteString("Host", "name.invalid");
+    OpenDialog();
+    g_spy.lookup = [](const char*, char*, int) { return (HANDLE)0x4242; };
+    Tick();
+    ASSERT_EQ((HANDLE)0x4242, g_app.pendingLookup);
+    g_spy.log.clear();
+    int asked = 0;
+    g_spy.messageBox = [&](const char*, const char*, UINT) {
+        ++asked;
+        // A second request while the question is open, from the tray menu or the close box.
+        SendMessageA(window, WM_CLOSE, 0, 0);
+        g_spy.trackPopup = [](HMENU, UINT) { return (BOOL)ID_TRAY_EXIT; };
+        SendMessageA(window, WM_APP_NOTIFY, 0, WM_RBUTTONUP);
+        return IDYES;
+    };
+    // While the icon is deleted, the shell may still deliver messages: all are ignored.
+    g_spy.onTray = [&](DWORD message) {
+        if (message != NIM_DELETE) return;
+        SendMessageA(window, WM_TIMER, IDT_POLL, 0);
+        SendMessageA(window, WM_TIMER, IDT_FLASH, 0);
+        SendMessageA(window, WM_APP_NOTIFY, 0, WM_LBUTTONDBLCLK);
+        SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_APPLY, BN_CLICKED), 0);
+    };
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(1, asked);
+    std::vector<std::string> sequence;
+    for (const std::string& e : g_spy.log)
+        if (e.find("MessageBox") != 0 && e.find("TrackPopupMenuEx") != 0 && e.find("SetActiveWindow") != 0 &&
+            e.find("SetForegroundWindow") != 0)
+            sequence.push_back(e.substr(0, e.find(" 0x")));
+    ASSERT_EQ(8u, sequence.size()) << ::testing::PrintToString(g_spy.log);
+    EXPECT_EQ("RegCreateKeyEx Software\\Harkwin", sequence[0]);
+    EXPECT_EQ(0u, sequence[1].find("closesocket"));
+    EXPECT_EQ("WSACancelAsyncRequest 16962", sequence[2]);
+    EXPECT_EQ("DestroyMenu", sequence[3]);
+    EXPECT_EQ("KillTimer 1", sequence[4]);
+    EXPECT_EQ("KillTimer 2", sequence[5]);
+    EXPECT_EQ(0u, sequence[6].find("Shell_NotifyIcon DELETE"));
+    EXPECT_EQ("EndDialog 0", sequence[7]);
+    EXPECT_EQ(nullptr, g_app.settings.Host);
+    EXPECT_TRUE(g_app.exiting);
+}
+
+TEST_F(ProgramTest, ShellRestartAddsTheIconBackAsItStands) {
+    WriteDword("Behaviors", 0x82810281);  // Trying flashes green
+    OpenDialog();
+    PumpFor(50);  // the first flash tick hides the icon
+    ASSERT_EQ(nullptr, g_app.trayIcon.hIcon);
+    g_spy.log.clear();
+    UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    EXPECT_EQ(TRUE, ConfigDialogProc(window, taskbarCreated, 0, 0));
+    std::vector<std::string> tray = SpyCalls("Shell_NotifyIcon");
+    ASSERT_EQ(1u, tray.size());
+    EXPECT_EQ(0u, tray[0].find("Shell_NotifyIcon ADD"));
+    EXPECT_EQ("Initializing...", std::string(g_spy.lastTray.szTip));
+    EXPECT_EQ(7u, g_spy.lastTray.uFlags);
+    EXPECT_FALSE(Logged("SetTimer"));  // the flash phase goes on unchanged
+}
