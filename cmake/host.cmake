@@ -37,6 +37,6 @@ set(SANDBOX ${CMAKE_SOURCE_DIR}/e2e/sandbox.sh)
 add_test(NAME imports COMMAND ${CMAKE_SOURCE_DIR}/e2e/check_imports.sh
          ${WIN64}/Harkwin.exe ${CMAKE_BINARY_DIR}/win-i686/Harkwin.exe)
 add_test(NAME program COMMAND ${SANDBOX} wine ${WIN64}/program_tests.exe)
-add_test(NAME end_to_end COMMAND ${SANDBOX} wine ${WIN64}/driver.exe ${WIN64}/Harkwin.exe
-         ${CMAKE_BINARY_DIR}/pictures)
+add_test(NAME end_to_end COMMAND ${SANDBOX} --pictures ${CMAKE_BINARY_DIR}/pictures
+         wine ${WIN64}/driver.exe ${WIN64}/Harkwin.exe ${CMAKE_BINARY_DIR}/pictures)
 set_tests_properties(program end_to_end PROPERTIES TIMEOUT 600)

@@ -38,7 +38,7 @@ if(HARKWIN_TESTS)
     target_link_libraries(program_tests PRIVATE harkwin_spied gtest version ${HARKWIN_LIBS})
     target_link_options(program_tests PRIVATE -static)
 
-    add_executable(driver e2e/driver.cpp)
+    add_executable(driver e2e/driver.cpp e2e/driver_lib.cpp)
     target_include_directories(driver PRIVATE ${CMAKE_SOURCE_DIR})
     target_compile_options(driver PRIVATE -Wall -Wextra -Werror)
     target_compile_definitions(driver PRIVATE WIN32_LEAN_AND_MEAN)

@@ -1,0 +1,363 @@
+#include "e2e/driver_lib.h"
+
+#include <cstdio>
+#include <vector>
+
+static int passed = 0, failed = 0;
+
+bool Check(bool ok, const std::string& what) {
+    printf("%s - %s\n", ok ? "ok" : "FAIL", what.c_str());
+    fflush(stdout);
+    ++(ok ? passed : failed);
+    return ok;
+}
+
+int Failures() { return failed; }
+void PrintSummary() { printf("end to end: %d passed, %d failed\n", passed, failed); }
+
+bool WaitFor(const std::string& what, DWORD timeoutMs, const std::function<bool()>& done) {
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > timeoutMs) {
+            Check(false, "waited " + std::to_string(timeoutMs) + " ms for " + what);
+            return false;
+        }
+        Sleep(10);  // the poll interval of this wait, not a synchronisation
+    }
+    return true;
+}
+
+std::string WindowsPath(const std::string& unixPath) {
+    if (unixPath.empty() || unixPath[0] != '/') return unixPath;
+    std::string out = "Z:" + unixPath;
+    for (char& c : out)
+        if (c == '/') c = '\\';
+    return out;
+}
+
+struct FindArgs {
+    DWORD pid;
+    const char* caption;
+    bool visibleOnly;
+    HWND found;
+};
+
+static BOOL CALLBACK FindOne(HWND window, LPARAM param) {
+    FindArgs* args = (FindArgs*)param;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char caption[128] = "";
+    GetWindowTextA(window, caption, sizeof caption);
+    if (pid == args->pid && strcmp(caption, args->caption) == 0 && (!args->visibleOnly || IsWindowVisible(window))) {
+        args->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindProgramWindow(const Program* program, const char* caption, bool visibleOnly) {
+    FindArgs args = {program->process.dwProcessId, caption, visibleOnly, 0};
+    EnumWindows(FindOne, (LPARAM)&args);
+    return args.found;
+}
+
+bool StartProgram(Program* program, const std::string& exe) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::string path = WindowsPath(exe);
+    std::string commandLine = "\"" + path + "\"";
+    if (!CreateProcessA(path.c_str(), &commandLine[0], 0, 0, FALSE, 0, 0, 0, &startup, &program->process))
+        return Check(false, "start " + path + ": error " + std::to_string(GetLastError()));
+    bool shown = WaitFor("the configuration dialog on screen", 20000, [&] {
+        program->dialog = FindProgramWindow(program, "Harkwin Configuration", true);
+        return program->dialog != 0;
+    });
+    return shown;
+}
+
+int WaitForExit(Program* program, DWORD timeoutMs) {
+    if (!program->process.hProcess) return -1;
+    if (WaitForSingleObject(program->process.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(program->process.hProcess, &code);
+    CloseHandle(program->process.hProcess);
+    CloseHandle(program->process.hThread);
+    program->process = PROCESS_INFORMATION();
+    return (int)code;
+}
+
+void KillProgram(Program* program) {
+    if (!program->process.hProcess) return;
+    TerminateProcess(program->process.hProcess, 99);
+    WaitForExit(program, 5000);
+}
+
+void Foreground(HWND window) {
+    SetForegroundWindow(window);
+    WaitFor("the window in the foreground", 3000, [&] { return GetForegroundWindow() == window; });
+}
+
+static void SendKey(WORD vk, bool up) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.wScan = (WORD)MapVirtualKeyA(vk, 0);
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &input, sizeof input);
+}
+
+void Press(WORD vk) {
+    SendKey(vk, false);
+    SendKey(vk, true);
+}
+
+void Alt(char letter) {
+    SendKey(VK_MENU, false);
+    Press((WORD)toupper((unsigned char)letter));
+    SendKey(VK_MENU, true);
+}
+
+void Type(const char* text) {
+    for (; *text; ++text) {
+        SHORT scan = VkKeyScanA(*text);
+        bool shift = (scan >> 8) & 1;
+        if (shift) SendKey(VK_SHIFT, false);
+        Press((WORD)(scan & 0xFF));
+        if (shift) SendKey(VK_SHIFT, true);
+    }
+}
+
+static void MouseButton(DWORD flags) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    SendInput(1, &input, sizeof input);
+}
+
+void MoveMouse(int x, int y) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof input);
+}
+
+void Click(int x, int y, bool right) {
+    MoveMouse(x, y);
+    MouseButton(right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN);
+    MouseButton(right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
+}
+
+void DoubleClick(int x, int y) {
+    Click(x, y);
+    Click(x, y);
+}
+
+int FocusedControl(HWND dialog) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(dialog, 0), &info) || !info.hwndFocus) return 0;
+    // The edit of a combo box, or the combo inside a ComboBoxEx32, stands for its control.
+    HWND focus = info.hwndFocus;
+    while (focus && GetParent(focus) != dialog) focus = GetParent(focus);
+    return focus ? GetDlgCtrlID(focus) : 0;
+}
+
+std::string ControlText(HWND dialog, int id) {
+    char text[512] = "";
+    SendMessageA(GetDlgItem(dialog, id), WM_GETTEXT, sizeof text, (LPARAM)text);
+    return text;
+}
+
+POINT TrayIconCentre() {
+    // The first icon's slot: 20 px wide at the right end of the bottom strip, the icon at +2,+2.
+    POINT p = {GetSystemMetrics(SM_CXSCREEN) - 20 + 2 + 7, GetSystemMetrics(SM_CYSCREEN) - 20 + 2 + 7};
+    return p;
+}
+
+COLORREF TrayPixel() {
+    POINT p = TrayIconCentre();
+    HDC screen = GetDC(0);
+    COLORREF colour = GetPixel(screen, p.x, p.y);
+    ReleaseDC(0, screen);
+    return colour;
+}
+
+std::string TrayColour() {
+    switch (TrayPixel()) {
+    case RGB(255, 255, 0): return "yellow";
+    case RGB(0, 255, 0): return "green";
+    case RGB(255, 0, 0): return "red";
+    case RGB(255, 255, 255): return "blank";
+    default: {
+        char hex[16];
+        snprintf(hex, sizeof hex, "#%06lx", (unsigned long)TrayPixel());
+        return hex;
+    }
+    }
+}
+
+int MeasureFlashPhase(const char* colour, DWORD forMs) {
+    std::vector<DWORD> changes;
+    DWORD start = GetTickCount();
+    bool last = TrayColour() == colour;
+    while (GetTickCount() - start < forMs) {
+        bool now = TrayColour() == colour;
+        if (now != last) changes.push_back(GetTickCount());
+        last = now;
+        Sleep(5);  // sampling interval
+    }
+    if (changes.size() < 3) return 0;
+    return (int)((changes.back() - changes.front()) / (changes.size() - 1));
+}
+
+static BOOL CALLBACK FindTooltip(HWND window, LPARAM param) {
+    char cls[64] = "";
+    GetClassNameA(window, cls, sizeof cls);
+    if (strcmp(cls, "tooltips_class32") == 0 && IsWindowVisible(window)) {
+        char text[128] = "";
+        SendMessageA(window, WM_GETTEXT, sizeof text, (LPARAM)text);
+        if (text[0]) {
+            *(std::string*)param = text;
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+std::string ReadTrayTooltip() {
+    std::string text;
+    // Away first, so that a tooltip still up from before closes.
+    MoveMouse(400, 300);
+    WaitFor("no tooltip shown", 3000, [&] {
+        text.clear();
+        EnumWindows(FindTooltip, (LPARAM)&text);
+        return text.empty();
+    });
+    // Glide onto the icon as a hand would, then rest: each move restarts the tooltip's delay.
+    POINT icon = TrayIconCentre();
+    for (int step = 20; step >= 0; --step) {
+        MoveMouse(icon.x - step, icon.y);
+        Sleep(30);  // the pace of the glide
+    }
+    WaitFor("the tooltip", 4000, [&] {
+        EnumWindows(FindTooltip, (LPARAM)&text);
+        return !text.empty();
+    });
+    MoveMouse(400, 300);
+    return text;
+}
+
+bool AnswerMessageBox(const Program* program, const char* caption, char key, std::string* text) {
+    HWND box = 0;
+    if (!WaitFor(std::string("the message box \"") + caption + "\"", 5000, [&] {
+            box = FindProgramWindow(program, caption, true);
+            return box != 0;
+        }))
+        return false;
+    if (text) *text = ControlText(box, 0xFFFF);
+    Foreground(box);
+    Press((WORD)toupper((unsigned char)key));
+    return WaitFor(std::string("the message box \"") + caption + "\" to close", 5000,
+                   [&] { return !IsWindow(box) || !IsWindowVisible(box); });
+}
+
+static const char SettingsKey[] = "Software\\Harkwin";
+
+void DeleteSettings() { RegDeleteKeyA(HKEY_CURRENT_USER, SettingsKey); }
+
+void WriteSetting(const char* name, DWORD type, const void* data, DWORD size) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, SettingsKey, 0, 0, 0, KEY_WRITE, 0, &key, 0) != ERROR_SUCCESS) {
+        Check(false, "create the settings key");
+        return;
+    }
+    RegSetValueExA(key, name, 0, type, (const BYTE*)data, size);
+    RegCloseKey(key);
+}
+
+void WriteDwordSetting(const char* name, DWORD value) { WriteSetting(name, REG_DWORD, &value, 4); }
+
+bool ReadSetting(const char* name, DWORD* type, std::string* data) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SettingsKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+    char buffer[1024];
+    DWORD size = sizeof buffer;
+    bool ok = RegQueryValueExA(key, name, 0, type, (BYTE*)buffer, &size) == ERROR_SUCCESS;
+    if (ok) data->assign(buffer, size);
+    RegCloseKey(key);
+    return ok;
+}
+
+bool OpenListener(Listener* listener, u_short port) {
+    listener->socket = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = inet_addr("127.0.0.1");
+    address.sin_port = htons(port);
+    int length = sizeof address;
+    BOOL reuse = TRUE;
+    setsockopt(listener->socket, SOL_SOCKET, SO_REUSEADDR, (const char*)&reuse, sizeof reuse);
+    if (bind(listener->socket, (sockaddr*)&address, sizeof address) != 0 || listen(listener->socket, 16) != 0 ||
+        getsockname(listener->socket, (sockaddr*)&address, &length) != 0)
+        return Check(false, "a loopback listener: error " + std::to_string(WSAGetLastError()));
+    listener->port = ntohs(address.sin_port);
+    return true;
+}
+
+void CloseListener(Listener* listener) {
+    if (listener->socket != INVALID_SOCKET) closesocket(listener->socket);
+    listener->socket = INVALID_SOCKET;
+}
+
+static bool Readable(SOCKET s, DWORD timeoutMs) {
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(s, &set);
+    timeval wait = {(long)(timeoutMs / 1000), (long)(timeoutMs % 1000) * 1000};
+    return select(0, &set, 0, 0, &wait) == 1;
+}
+
+bool AcceptClosedWithoutData(Listener* listener, DWORD timeoutMs) {
+    if (!Readable(listener->socket, timeoutMs)) return false;
+    SOCKET peer = accept(listener->socket, 0, 0);
+    if (peer == INVALID_SOCKET) return false;
+    char byte;
+    bool closed = Readable(peer, 2000) && recv(peer, &byte, 1, 0) == 0;
+    closesocket(peer);
+    return closed;
+}
+
+bool SaveScreen(const std::string& path, RECT area) {
+    int width = area.right - area.left, height = area.bottom - area.top;
+    int stride = (width * 3 + 3) & ~3;
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    std::vector<char> pixels((size_t)stride * height);
+    HDC screen = GetDC(0);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    SelectObject(memory, old);
+    GetDIBits(memory, bitmap, 0, height, pixels.data(), (BITMAPINFO*)&header, DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(0, screen);
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + (DWORD)pixels.size();
+    FILE* out = fopen(WindowsPath(path).c_str(), "wb");
+    if (!out) return Check(false, "write " + path);
+    fwrite(&file, sizeof file, 1, out);
+    fwrite(&header, sizeof header, 1, out);
+    fwrite(pixels.data(), 1, pixels.size(), out);
+    fclose(out);
+    return true;
+}

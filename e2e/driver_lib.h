@@ -1,0 +1,73 @@
+// What the end-to-end driver does as a user would: find windows, type, click, read the screen.
+#ifndef HARKWIN_DRIVER_LIB_H
+#define HARKWIN_DRIVER_LIB_H
+
+#include <windows.h>
+#include <winsock.h>
+
+#include <functional>
+#include <string>
+
+// Checks: each prints a line; the driver ends with the count of both.
+bool Check(bool ok, const std::string& what);
+int Failures();
+void PrintSummary();
+
+// Polls done() every few milliseconds until it holds or the deadline passes; a miss is a failed check.
+bool WaitFor(const std::string& what, DWORD timeoutMs, const std::function<bool()>& done);
+
+struct Program {
+    PROCESS_INFORMATION process = {};
+    HWND dialog = 0;
+};
+std::string WindowsPath(const std::string& unixPath);
+bool StartProgram(Program* program, const std::string& exe);
+// The exit code, or -1 when the process is still running after timeoutMs.
+int WaitForExit(Program* program, DWORD timeoutMs);
+void KillProgram(Program* program);
+// A top-level window of the program with this caption (the dialog, a message box).
+HWND FindProgramWindow(const Program* program, const char* caption, bool visibleOnly);
+
+// Input, sent to whatever holds the focus, as the keyboard and mouse would.
+void Foreground(HWND window);
+void Press(WORD vk);
+void Alt(char letter);
+void Type(const char* text);
+void MoveMouse(int x, int y);
+void Click(int x, int y, bool right = false);
+void DoubleClick(int x, int y);
+
+// The dialog's control that holds the keyboard focus, by identifier; 0 when none.
+int FocusedControl(HWND dialog);
+std::string ControlText(HWND dialog, int id);
+
+// The tray icon: its slot on screen, the colour of its disc, its tooltip.
+POINT TrayIconCentre();
+COLORREF TrayPixel();
+std::string TrayColour();  // "yellow", "green", "red", "blank" or the RGB in hex
+// The phase length in ms while the icon alternates between colour and blank; 0 if steady.
+int MeasureFlashPhase(const char* colour, DWORD forMs);
+std::string ReadTrayTooltip();
+
+// Answers the message box with this caption by pressing a key; false when none came.
+bool AnswerMessageBox(const Program* program, const char* caption, char key, std::string* text = 0);
+
+// The settings key under the current user.
+void DeleteSettings();
+void WriteSetting(const char* name, DWORD type, const void* data, DWORD size);
+void WriteDwordSetting(const char* name, DWORD value);
+bool ReadSetting(const char* name, DWORD* type, std::string* data);
+
+struct Listener {
+    SOCKET socket = INVALID_SOCKET;
+    u_short port = 0;
+};
+bool OpenListener(Listener* listener, u_short port = 0);
+void CloseListener(Listener* listener);
+// Waits for one connection; tells whether the peer closed it without sending a byte.
+bool AcceptClosedWithoutData(Listener* listener, DWORD timeoutMs);
+
+// Saves a screen rectangle as a 24-bit BMP file (the harness turns it into PNG).
+bool SaveScreen(const std::string& path, RECT area);
+
+#endif
