@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "e2e/driver_lib.h"
+
+#include <shellapi.h>
 #include "ui/resource.h"
 
 static std::string g_exe, g_pictures;
@@ -31,6 +33,75 @@ static RECT WindowArea(HWND window) {
     RECT r;
     GetWindowRect(window, &r);
     return r;
+}
+
+static void AltKey(WORD vk) {
+    INPUT input[4] = {};
+    WORD keys[4] = {VK_MENU, vk, vk, VK_MENU};
+    for (int i = 0; i < 4; ++i) {
+        input[i].type = INPUT_KEYBOARD;
+        input[i].ki.wVk = keys[i];
+        input[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
+    }
+    SendInput(4, input, sizeof input[0]);
+}
+
+static HWND FindMenuWindow() {
+    HWND menu = FindWindowA("#32768", 0);
+    return menu && IsWindowVisible(menu) ? menu : 0;
+}
+
+static bool OpenTrayMenu(RECT* area) {
+    POINT icon = TrayIconCentre();
+    Click(icon.x, icon.y, true);
+    HWND menu = 0;
+    if (!WaitFor("the tray menu", 3000, [&] { return (menu = FindMenuWindow()) != 0; })) return false;
+    GetWindowRect(menu, area);
+    return true;
+}
+
+static void ExpectStored(const std::string& host, DWORD port, DWORD poll, DWORD flash, DWORD behaviors, DWORD resolve) {
+    DWORD type = 0;
+    std::string data;
+    Check(ReadSetting("Host", &type, &data) && type == REG_SZ && data == host + std::string(1, '\0'),
+          "the registry holds Host \"" + host + "\" as REG_SZ with its NUL");
+    struct Row { const char* name; DWORD value; } rows[] = {
+        {"Port", port}, {"Poll", poll}, {"Flash", flash}, {"Behaviors", behaviors}, {"Resolve", resolve}};
+    for (const Row& r : rows) {
+        DWORD value = 0;
+        bool ok = ReadSetting(r.name, &type, &data) && type == REG_DWORD && data.size() == 4;
+        if (ok) memcpy(&value, data.data(), 4);
+        Check(ok && value == r.value, std::string("the registry holds ") + r.name + " as a 4-byte REG_DWORD " +
+                                          std::to_string(r.value) + ": " + std::to_string(value));
+    }
+}
+
+static void ShiftKey(WORD vk) {
+    INPUT input[4] = {};
+    WORD keys[4] = {VK_SHIFT, vk, vk, VK_SHIFT};
+    for (int i = 0; i < 4; ++i) {
+        input[i].type = INPUT_KEYBOARD;
+        input[i].ki.wVk = keys[i];
+        input[i].ki.dwFlags = (i >= 2 ? KEYEVENTF_KEYUP : 0) | (i == 1 || i == 2 ? KEYEVENTF_EXTENDEDKEY : 0);
+    }
+    SendInput(4, input, sizeof input[0]);
+}
+
+// Reaches a field by its access key, clears it and types text, as a user would.
+static bool Fill(HWND dialog, char accessKey, int id, const char* text) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        Alt(accessKey);
+        if (!FocusIs(dialog, id)) continue;
+        Press(VK_END);
+        ShiftKey(VK_HOME);
+        Press(VK_DELETE);
+        if (!WaitFor("the field cleared", 2000, [&] { return ControlText(dialog, id).empty(); })) continue;
+        Type(text);
+        if (WaitFor(std::string("\"") + text + "\" typed", 2000, [&] { return ControlText(dialog, id) == text; }))
+            return true;
+    }
+    return Check(false, std::string("typing \"") + text + "\" into control " + std::to_string(id) + ": \"" +
+                            ControlText(dialog, id) + "\"");
 }
 
 // The first start: the dialog, the keyboard, hiding and showing, leaving.
@@ -73,13 +144,11 @@ static void FirstStart() {
     }
 
     Picture("dialog", WindowArea(dialog));
-    Alt('l');
-    FocusIs(dialog, IDC_POLL);
-    Type("a");
-    Type("5");
-    WaitFor("the typed digit", 3000, [&] { return ControlText(dialog, IDC_POLL) == "5"; });
-    Check(ControlText(dialog, IDC_POLL) == "5", "a letter in the poll field is refused, a digit taken: " +
-                                                    ControlText(dialog, IDC_POLL));
+    Fill(dialog, 'l', IDC_POLL, "4");
+    Type("a5");
+    WaitFor("the typed digit", 3000, [&] { return ControlText(dialog, IDC_POLL) == "45"; });
+    Check(ControlText(dialog, IDC_POLL) == "45", "a letter in the poll field is refused, a digit taken: " +
+                                                     ControlText(dialog, IDC_POLL));
     Check(IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY)) != FALSE, "an edit enables Apply");
 
     Press(VK_ESCAPE);
@@ -100,9 +169,222 @@ static void FirstStart() {
     WaitFor("the dialog back", 5000, [&] { return IsWindowVisible(dialog) != FALSE; });
 
     Foreground(dialog);
-    PrintSummary();
+    AltKey(VK_F4);
+    std::string question;
+    Check(AnswerMessageBox(&program, "Question", 'n', &question), "the close box asks");
+    Check(question == "Are you sure you want to exit?", "the question reads: " + question);
+    Check(IsWindowVisible(dialog) && WaitForExit(&program, 200) == -1, "answered No, the dialog stays");
+    Check(TrayColour() == "yellow", "and so does the icon");
+
+    // Monitoring a loopback listener.
+    Listener listener;
+    if (!OpenListener(&listener)) {
+        KillProgram(&program);
+        return;
+    }
+    Foreground(dialog);
+    Fill(dialog, 'h', IDC_HOST, "127.0.0.1");
+    Fill(dialog, 'p', IDC_PORT, std::to_string(listener.port).c_str());
+    Fill(dialog, 'l', IDC_POLL, "2");
+    Alt('o');
+    Check(WaitFor("OK to hide the dialog", 3000, [&] { return !IsWindowVisible(dialog); }), "OK hides the dialog");
+    Check(TrayIs("green", 1500), "the tray turns green within a second");
+    int phase = MeasureFlashPhase("green", 2500);
+    Check(phase > 200 && phase < 450, "and flashes at about 300 ms: " + std::to_string(phase) + " ms");
+    Check(AcceptClosedWithoutData(&listener, 3000), "the listener sees the connection closed without a byte");
+    TrayIs("green", 1000);
+    Picture("tray-online", TrayArea());
+    Check(ReadTrayTooltip() == "The connection has been accepted.", "the tooltip says it was accepted");
+    CloseListener(&listener);
+    Check(TrayIs("red", 4000), "with the listener gone, red at the next poll");
+    Check(MeasureFlashPhase("red", 1000) == 0, "and steady");
+    Picture("tray-offline", TrayArea());
+    Check(ReadTrayTooltip() == "The connection attempt was rejected.", "the tooltip says it was rejected");
+
+    DoubleClick(icon.x, icon.y);
+    Check(WaitFor("the dialog back", 5000, [&] { return IsWindowVisible(dialog) != FALSE; }), "a double click shows the dialog");
+    Check(ControlText(dialog, IDC_HOST) == "127.0.0.1" && ControlText(dialog, IDC_PORT) == std::to_string(listener.port) &&
+              ControlText(dialog, IDC_POLL) == "2",
+          "with the settings in force; a port that is no preset shows as text: " + ControlText(dialog, IDC_PORT));
+    Check(!IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY)), "Apply disabled");
+    Foreground(dialog);
+    Press(VK_ESCAPE);
+    WaitFor("the dialog hidden", 3000, [&] { return !IsWindowVisible(dialog); });
+
+    // The tray menu: dismissed, Configuration, Exit answered No, Exit answered Yes.
+    RECT menu;
+    Check(OpenTrayMenu(&menu), "a right click opens the tray menu");
+    Picture("tray-menu", menu);
+    Click(400, 200);
+    Check(WaitFor("the menu to close", 3000, [] { return !FindMenuWindow(); }), "a click elsewhere dismisses it");
+    Check(!IsWindowVisible(dialog) && WaitForExit(&program, 300) == -1, "and nothing happens");
+    OpenTrayMenu(&menu);
+    Click(menu.left + 20, menu.top + 10);
+    Check(WaitFor("the dialog shown by Configuration", 5000, [&] { return IsWindowVisible(dialog) != FALSE; }),
+          "Configuration shows the dialog");
+    Foreground(dialog);
+    Press(VK_ESCAPE);
+    WaitFor("the dialog hidden", 3000, [&] { return !IsWindowVisible(dialog); });
+    OpenTrayMenu(&menu);
+    Click(menu.left + 20, menu.bottom - 10);
+    Check(AnswerMessageBox(&program, "Question", 'n'), "Exit asks");
+    Check(WaitForExit(&program, 500) == -1 && TrayColour() == "red", "answered No, everything goes on");
+    OpenTrayMenu(&menu);
+    Click(menu.left + 20, menu.bottom - 10);
+    AnswerMessageBox(&program, "Question", 'y');
+    Check(WaitForExit(&program, 10000) == 0, "Exit answered Yes ends the process with code 0");
+    Check(WaitFor("the icon gone", 3000, [] {
+              std::string c = TrayColour();
+              return c != "red" && c != "green" && c != "yellow";
+          }),
+          "and the icon is gone: " + TrayColour());
+    ExpectStored("127.0.0.1", listener.port, 2, 300, 0x82810200, 1);
+}
+
+// The settings come back; a colour change and a bad port.
+static void SecondStart() {
+    puts("# second start");
+    Program program;
+    if (!StartProgram(&program, g_exe)) return;
+    HWND dialog = program.dialog;
+    Check(ControlText(dialog, IDC_HOST) == "127.0.0.1" && ControlText(dialog, IDC_POLL) == "2",
+          "the applied settings are there at the next start");
+    Foreground(dialog);
+    Alt('t');
+    FocusIs(dialog, IDC_FLASH_TRYING);
+    for (int i = 0; i < 4; ++i) Press(VK_TAB);
+    FocusIs(dialog, IDC_COLOUR_TRYING);
+    Press(VK_DOWN);
+    Press(VK_DOWN);
+    Check(WaitFor("Apply enabled", 3000, [&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY)) != FALSE; }),
+          "a colour choice enables Apply");
+    Alt('a');
+    Check(TrayIs("red", 2000), "Apply recolours the tray at once");
+    DWORD type;
+    std::string data;
+    WaitFor("Behaviors saved", 3000, [&] { return ReadSetting("Behaviors", &type, &data) && data == std::string("\x02\x02\x81\x82", 4); });
+    Check(data == std::string("\x02\x02\x81\x82", 4), "and saves Behaviors");
+
+    Fill(dialog, 'p', IDC_PORT, "65536");
+    Alt('a');
+    Check(FocusIs(dialog, IDC_PORT), "65536 is refused with the focus on the port field");
+    Check(IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY)) != FALSE, "Apply stays enabled after the failure");
+    ReadSetting("Port", &type, &data);
+    Check(data.size() == 4 && data[0] != 0, "the stored port is unchanged");
+    Alt('x');
+    AnswerMessageBox(&program, "Question", 'y');
+    Check(WaitForExit(&program, 10000) == 0, "Exit answered Yes: code 0");
+}
+
+// A preset port, chosen from the list.
+static void PresetPort() {
+    puts("# preset port");
+    WriteDwordSetting("Port", 80);
+    Program program;
+    if (!StartProgram(&program, g_exe)) return;
+    HWND dialog = program.dialog;
+    HWND port = GetDlgItem(dialog, IDC_PORT);
+    Check(ControlText(dialog, IDC_PORT) == "80 (HTTP)" && SendMessageA(port, CB_GETCURSEL, 0, 0) == 4,
+          "port 80 selects \"80 (HTTP)\"");
+    Foreground(dialog);
+    Alt('p');
+    FocusIs(dialog, IDC_PORT);
+    Press(VK_DOWN);
+    WaitFor("the next preset", 3000, [&] { return ControlText(dialog, IDC_PORT) == "110 (POP3)"; });
+    Alt('a');
+    DWORD type;
+    std::string data;
+    Check(WaitFor("Port saved", 3000, [&] { return ReadSetting("Port", &type, &data) && data == std::string("\x6e\0\0\0", 4); }),
+          "choosing \"110 (POP3)\" and applying stores 110");
+    Foreground(dialog);
+    AltKey(VK_F4);
+    AnswerMessageBox(&program, "Question", 'y');
+    Check(WaitForExit(&program, 10000) == 0, "the close box answered Yes: code 0");
+}
+
+// A key prepared by hand sets what the probe checks; the driver stands in for the poll timer.
+static std::string ProbeWith(const char* host, u_short port, const char* picture = 0) {
+    DeleteSettings();
+    WriteSetting("Host", REG_SZ, host, (DWORD)strlen(host) + 1);
+    WriteDwordSetting("Port", port);
+    Program program;
+    if (!StartProgram(&program, g_exe)) return "";
+    PostMessageA(program.dialog, WM_TIMER, IDT_POLL, 0);
+    std::string colour;
+    WaitFor(std::string("an answer for ") + host, 5000, [&] {
+        colour = TrayColour();
+        return colour == "green" || colour == "red";
+    });
+    if (picture) Picture(picture, TrayArea());
+    std::string tooltip = ReadTrayTooltip();
+    printf("  %s:%u -> %s, \"%s\"\n", host, port, colour.c_str(), tooltip.c_str());
+    KillProgram(&program);
+    return colour + " " + tooltip;
+}
+
+static void HandPreparedRegistry() {
+    puts("# registry prepared by hand");
+    Listener listener;
+    if (!OpenListener(&listener)) return;
+    Check(ProbeWith("localhost", listener.port) == "green The connection has been accepted.",
+          "\"localhost\" goes through the real lookup to Online");
+    Check(AcceptClosedWithoutData(&listener, 3000), "closed at once, no byte received");
+    std::string unknown = ProbeWith("no-such-host.invalid", listener.port);
+    Check(unknown == "red The host was not found by the DNS server." ||
+              unknown == "red A recoverable error occured, trying again later.",
+          "a name unknown to the namespace gives Offline: " + unknown);
+    CloseListener(&listener);
+    // The harness's hosts file gives this name more aliases than a lookup buffer holds.
+    std::string error = ProbeWith("many-aliases.test", listener.port, "tray-error");
+    Check(error == "red An unexpected Winsock/DNS error occured!", "a reply too big for its buffer gives Error: " + error);
+
+    // Malformed values fall back to their defaults; a confirmed exit writes every value.
+    DeleteSettings();
+    WriteSetting("Port", REG_SZ, "8080", 5);
+    WriteSetting("Poll", REG_BINARY, "\1\0\0\0\0\0\0\0", 8);
+    WriteSetting("Flash", REG_DWORD, "\1\0", 2);
+    WriteSetting("Behaviors", REG_SZ, "x", 2);
+    WriteDwordSetting("Resolve", 7);
+    Program program;
+    if (!StartProgram(&program, g_exe)) return;
+    HWND dialog = program.dialog;
+    Check(ControlText(dialog, IDC_PORT) == "80 (HTTP)" && ControlText(dialog, IDC_POLL) == "60" &&
+              ControlText(dialog, IDC_FLASH_INTERVAL) == "300" &&
+              SendMessageA(GetDlgItem(dialog, IDC_RESOLVE), BM_GETCHECK, 0, 0) == BST_CHECKED &&
+              SendMessageA(GetDlgItem(dialog, IDC_COLOUR_ONLINE), CB_GETCURSEL, 0, 0) == 1,
+          "malformed values show as their defaults");
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+    AnswerMessageBox(&program, "Question", 'y');
+    Check(WaitForExit(&program, 10000) == 0, "confirmed exit: code 0");
+    ExpectStored("", 80, 60, 300, 0x82810200, 1);
+}
+
+// A shell restart forgets the icon; the program adds it back as it stands.
+static void ShellRestart() {
+    puts("# shell restart");
+    Listener listener;
+    if (!OpenListener(&listener)) return;
+    DeleteSettings();
+    WriteSetting("Host", REG_SZ, "127.0.0.1", 10);
+    WriteDwordSetting("Port", listener.port);
+    Program program;
+    if (!StartProgram(&program, g_exe)) return;
+    PostMessageA(program.dialog, WM_TIMER, IDT_POLL, 0);
+    TrayIs("green", 3000);
+    NOTIFYICONDATAA icon = {};
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    icon.hWnd = program.dialog;
+    icon.uID = 0;
+    Check(Shell_NotifyIconA(NIM_DELETE, &icon) != FALSE, "the shell forgets the icon");
+    Check(MeasureFlashPhase("green", 1000) == 0 && TrayColour() != "green", "the slot shows no icon");
+    PostMessageA(program.dialog, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    Check(TrayIs("green", 3000), "after TaskbarCreated the icon is back in its colour");
+    int phase = MeasureFlashPhase("green", 2000);
+    Check(phase > 200 && phase < 450, "and flashing: " + std::to_string(phase) + " ms");
+    CloseListener(&listener);
     KillProgram(&program);
 }
+
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -118,6 +400,10 @@ int main(int argc, char** argv) {
     WSAStartup(0x0101, &winsock);
     if (!WaitFor("the notification area", 20000, [] { return FindWindowA("Shell_TrayWnd", 0) != 0; })) return 1;
     FirstStart();
+    SecondStart();
+    PresetPort();
+    HandPreparedRegistry();
+    ShellRestart();
     PrintSummary();
     return Failures() ? 1 : 0;
 }

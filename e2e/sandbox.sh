@@ -6,7 +6,7 @@
 #   sandbox.sh [--pictures DIR] command...   (BMP files the command leaves in DIR become PNG)
 set -u
 if [ -z "${HARKWIN_SANDBOXED:-}" ]; then
-    exec env HARKWIN_SANDBOXED=1 unshare --net -- "$0" "$@"
+    exec env HARKWIN_SANDBOXED=1 unshare --net --mount -- "$0" "$@"
 fi
 pictures=
 if [ "${1:-}" = "--pictures" ]; then pictures=$2; shift 2; fi
@@ -24,6 +24,9 @@ wait_for() {
 
 ip link set lo up || { say "cannot bring up loopback"; exit 1; }
 work=$(mktemp -d /tmp/harkwin-sandbox.XXXXXX)
+# This mount namespace's own hosts file: one name whose entry is larger than a lookup buffer.
+{ cat /etc/hosts; printf '127.0.0.1 many-aliases.test'; for i in $(seq 120); do printf ' alias-%03d.many-aliases.test' "$i"; done; echo; } >"$work/hosts"
+mount --bind "$work/hosts" /etc/hosts || { say "cannot give the namespace its hosts file"; exit 1; }
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 xvfb_pid=
 cleanup() {
