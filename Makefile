@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= 2
 PACKAGES = cmake g++ make python3 googletest mingw-w64 wine64 xvfb imagemagick iproute2 util-linux zip
 
-.PHONY: run test build deps clean
+.PHONY: run test build deps clean screenshots
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
@@ -22,6 +22,12 @@ test: build
 
 run: build
 	e2e/run.sh $(BUILD)/win-x86_64/Harkwin.exe $(BUILD)
+
+# Renders the dialog and the tray in each status under Wine into docs/pictures.
+screenshots: build
+	mkdir -p docs/pictures
+	e2e/sandbox.sh --pictures $(CURDIR)/docs/pictures wine $(BUILD)/win-x86_64/driver.exe \
+	    $(BUILD)/win-x86_64/Harkwin.exe $(CURDIR)/docs/pictures
 
 clean:
 	rm -rf $(BUILD)
