@@ -40,3 +40,17 @@ add_test(NAME program COMMAND ${SANDBOX} wine ${WIN64}/program_tests.exe)
 add_test(NAME end_to_end COMMAND ${SANDBOX} --pictures ${CMAKE_BINARY_DIR}/pictures
          wine ${WIN64}/driver.exe ${WIN64}/Harkwin.exe ${CMAKE_BINARY_DIR}/pictures)
 set_tests_properties(program end_to_end PROPERTIES TIMEOUT 600)
+
+# Fuzzing: bounded runs from the committed seeds (make fuzz runs them longer).
+ExternalProject_Add(fuzzers
+    SOURCE_DIR ${CMAKE_SOURCE_DIR}/fuzz
+    BINARY_DIR ${CMAKE_BINARY_DIR}/fuzz
+    CMAKE_ARGS -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug
+    BUILD_ALWAYS ON
+    INSTALL_COMMAND "")
+set(FUZZ_SECONDS 20 CACHE STRING "How long each fuzzer runs in the test suite")
+foreach(target registry fields)
+    add_test(NAME fuzz_${target}
+             COMMAND ${CMAKE_SOURCE_DIR}/fuzz/run.sh ${CMAKE_BINARY_DIR}/fuzz/${target}_fuzz
+                     ${CMAKE_SOURCE_DIR}/fuzz/corpus/${target} ${FUZZ_SECONDS})
+endforeach()
