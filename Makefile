@@ -2,7 +2,8 @@
 # make test  - install what is needed, build, run every test layer (ends with ctest's summary)
 BUILD ?= build
 JOBS ?= 2
-PACKAGES = cmake g++ make python3 googletest mingw-w64 wine64 xvfb imagemagick iproute2 util-linux zip
+PACKAGES = cmake g++ make python3 googletest mingw-w64 wine64 wine32:i386 xvfb imagemagick iproute2 util-linux \
+           zip clang libclang-rt-14-dev clang-tidy clang-format cppcheck
 
 .PHONY: run test build deps clean screenshots
 
@@ -10,6 +11,7 @@ deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
 	    echo "installing:" $$missing; \
+	    dpkg --add-architecture i386 && \
 	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
 	fi
 

@@ -39,7 +39,9 @@ add_test(NAME imports COMMAND ${CMAKE_SOURCE_DIR}/e2e/check_imports.sh
 add_test(NAME program COMMAND ${SANDBOX} wine ${WIN64}/program_tests.exe)
 add_test(NAME end_to_end COMMAND ${SANDBOX} --pictures ${CMAKE_BINARY_DIR}/pictures
          wine ${WIN64}/driver.exe ${WIN64}/Harkwin.exe ${CMAKE_BINARY_DIR}/pictures)
-set_tests_properties(program end_to_end PROPERTIES TIMEOUT 600)
+add_test(NAME soak COMMAND ${SANDBOX} wine ${WIN64}/driver.exe ${WIN64}/Harkwin.exe - soak)
+add_test(NAME smoke_i686 COMMAND ${SANDBOX} wine ${WIN64}/driver.exe ${CMAKE_BINARY_DIR}/win-i686/Harkwin.exe - smoke)
+set_tests_properties(program end_to_end soak smoke_i686 PROPERTIES TIMEOUT 600)
 
 # Fuzzing: bounded runs from the committed seeds (make fuzz runs them longer).
 ExternalProject_Add(fuzzers

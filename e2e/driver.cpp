@@ -1,6 +1,8 @@
 // Drives the real Harkwin.exe under Wine as a user would, journey by journey.
 //   driver.exe path/to/Harkwin.exe pictures-dir
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -386,24 +388,201 @@ static void ShellRestart() {
 }
 
 
+// The 32-bit build: start, an accepted probe, a refused one, a confirmed exit.
+static void Smoke() {
+    puts("# smoke");
+    Listener listener;
+    if (!OpenListener(&listener)) return;
+    DeleteSettings();
+    WriteSetting("Host", REG_SZ, "127.0.0.1", 10);
+    WriteDwordSetting("Port", listener.port);
+    Program program;
+    if (!StartProgram(&program, g_exe)) return;
+    Check(TrayIs("yellow", 5000), "started: the tray shows yellow");
+    PostMessageA(program.dialog, WM_TIMER, IDT_POLL, 0);
+    Check(TrayIs("green", 5000), "an accepted probe shows green");
+    Check(AcceptClosedWithoutData(&listener, 3000), "closed without a byte");
+    CloseListener(&listener);
+    PostMessageA(program.dialog, WM_TIMER, IDT_POLL, 0);
+    Check(TrayIs("red", 5000), "a refused probe shows red");
+    PostMessageA(program.dialog, WM_CLOSE, 0, 0);
+    AnswerMessageBox(&program, "Question", 'y');
+    Check(WaitForExit(&program, 10000) == 0, "a confirmed exit: code 0");
+    ExpectStored("127.0.0.1", listener.port, 60, 300, 0x82810200, 1);
+}
+
+// Reads a file of the host system through Wine's view of the root.
+static std::string HostFile(const std::string& path) {
+    std::string out;
+    FILE* in = fopen(("Z:" + path).c_str(), "rb");
+    if (!in) return out;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, in)) > 0) out.append(buffer, n);
+    fclose(in);
+    return out;
+}
+
+// The host process id of the program: its command line names it, its environment our prefix.
+static int HostPid() {
+    const char* prefix = getenv("WINEPREFIX");
+    std::string mine = std::string("WINEPREFIX=") + (prefix ? prefix : "");
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA("Z:\\proc\\*", &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    int pid = 0;
+    do {
+        int candidate = atoi(found.cFileName);
+        if (candidate <= 0) continue;
+        std::string base = "/proc/" + std::to_string(candidate);
+        std::string cmdline = HostFile(base + "/cmdline");
+        std::string environment = HostFile(base + "/environ");
+        if (cmdline.find("Harkwin.exe") != std::string::npos && environment.find(mine + '\0') != std::string::npos)
+            pid = candidate;
+    } while (!pid && FindNextFileA(search, &found));
+    FindClose(search);
+    return pid;
+}
+
+static int OpenDescriptors(int pid) {
+    WIN32_FIND_DATAA found;
+    std::string pattern = "Z:\\proc\\" + std::to_string(pid) + "\\fd\\*";
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return -1;
+    int count = 0;
+    do count += found.cFileName[0] != '.';
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+    return count;
+}
+
+static int Threads(int pid) {
+    std::string status = HostFile("/proc/" + std::to_string(pid) + "/status");
+    size_t at = status.find("Threads:");
+    return at == std::string::npos ? -1 : atoi(status.c_str() + at + 8);
+}
+
+// Listening TCP sockets of this network namespace, by local port.
+static std::vector<unsigned> ListeningPorts() {
+    std::vector<unsigned> ports;
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        std::string text = HostFile(table);
+        size_t line = text.find('\n');
+        while (line != std::string::npos && line + 1 < text.size()) {
+            size_t next = text.find('\n', line + 1);
+            std::string row = text.substr(line + 1, next - line - 1);
+            char local[64] = "", remote[64] = "";
+            unsigned state = 0;
+            if (sscanf(row.c_str(), "%*d: %63s %63s %x", local, remote, &state) == 3 && state == 0x0A) {
+                const char* colon = strrchr(local, ':');
+                if (colon) ports.push_back((unsigned)strtoul(colon + 1, 0, 16));
+            }
+            line = next;
+        }
+    }
+    return ports;
+}
+
+// Poll 1 s against a listener that is open and closed by turns: every answer right, nothing left open.
+static void Soak() {
+    puts("# soak");
+    Listener listener;
+    if (!OpenListener(&listener)) return;
+    u_short port = listener.port;
+    DeleteSettings();
+    Program program;
+    if (!StartProgram(&program, g_exe)) return;
+    HWND dialog = program.dialog;
+    Foreground(dialog);
+    Fill(dialog, 'h', IDC_HOST, "127.0.0.1");
+    Fill(dialog, 'p', IDC_PORT, std::to_string(port).c_str());
+    Fill(dialog, 'l', IDC_POLL, "1");
+    Alt('o');
+    TrayIs("green", 3000);
+    int pid = HostPid();
+    Check(pid > 0, "found the program's host process: " + std::to_string(pid));
+    int fds = OpenDescriptors(pid), threads = Threads(pid);
+    printf("  at the start: %d descriptors, %d threads\n", fds, threads);
+
+    const int phases = 32, phaseMs = 4000;
+    int accepted = 0, silent = 0, wrongPhases = 0, foreignListeners = 0;
+    DWORD soakStart = GetTickCount();
+    for (int phase = 0; phase < phases; ++phase) {
+        bool open = phase % 2 == 0;
+        if (open && listener.socket == INVALID_SOCKET) OpenListener(&listener, port);
+        if (!open) CloseListener(&listener);
+        DWORD start = GetTickCount();
+        bool sawGreen = false, sawRed = false;
+        while (GetTickCount() - start < (DWORD)phaseMs) {
+            if (open) {
+                fd_set set;
+                FD_ZERO(&set);
+                FD_SET(listener.socket, &set);
+                timeval none = {0, 0};
+                if (select(0, &set, 0, 0, &none) == 1) {
+                    ++accepted;
+                    silent += AcceptClosedWithoutData(&listener, 2000);
+                }
+            }
+            if (GetTickCount() - start > 1500) {  // the first poll of the phase has answered
+                std::string colour = TrayColour();
+                sawGreen = sawGreen || colour == "green";
+                sawRed = sawRed || colour == "red";
+            }
+            Sleep(10);  // sampling interval
+        }
+        if (open ? (!sawGreen || sawRed) : (!sawRed || sawGreen)) {
+            ++wrongPhases;
+            printf("  phase %d (%s): green %d red %d\n", phase, open ? "open" : "closed", sawGreen, sawRed);
+        }
+        for (unsigned listening : ListeningPorts()) foreignListeners += listening != port;
+    }
+    CloseListener(&listener);
+    int probes = (int)((GetTickCount() - soakStart) / 1000);
+    Check(probes >= 120, "at least 120 probes at 1 s: " + std::to_string(probes));
+    Check(wrongPhases == 0, "every phase shows the right answer: Online while open, Offline while closed");
+    Check(accepted >= probes / 2 - 4, "the open phases were probed every second: " + std::to_string(accepted) + " accepted");
+    Check(silent == accepted, "the listener never received a byte: " + std::to_string(silent) + " of " +
+                                  std::to_string(accepted) + " closed without data");
+    Check(foreignListeners == 0, "nothing else listens in the namespace");
+    int fdsEnd = -1, threadsEnd = -1;
+    WaitFor("descriptors and threads back to their start", 5000, [&] {
+        fdsEnd = OpenDescriptors(pid), threadsEnd = Threads(pid);
+        return fdsEnd <= fds && threadsEnd <= threads;
+    });
+    Check(fdsEnd <= fds && threadsEnd <= threads, "descriptors " + std::to_string(fdsEnd) + " (start " + std::to_string(fds) +
+                                                      "), threads " + std::to_string(threadsEnd) + " (start " +
+                                                      std::to_string(threads) + ")");
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+    AnswerMessageBox(&program, "Question", 'y');
+    Check(WaitForExit(&program, 10000) == 0, "a confirmed exit after the soak: code 0");
+}
+
 int main(int argc, char** argv) {
     if (argc < 2) {
-        fprintf(stderr, "usage: driver Harkwin.exe [pictures-dir]\n");
+        fprintf(stderr, "usage: driver Harkwin.exe [pictures-dir|-] [journeys|smoke|soak]\n");
         return 2;
     }
     g_exe = argv[1];
-    if (argc > 2) {
+    std::string journey = argc > 3 ? argv[3] : "journeys";
+    if (argc > 2 && strcmp(argv[2], "-") != 0) {
         g_pictures = argv[2];
         CreateDirectoryA(WindowsPath(g_pictures).c_str(), 0);
     }
     WSADATA winsock;
     WSAStartup(0x0101, &winsock);
     if (!WaitFor("the notification area", 20000, [] { return FindWindowA("Shell_TrayWnd", 0) != 0; })) return 1;
-    FirstStart();
-    SecondStart();
-    PresetPort();
-    HandPreparedRegistry();
-    ShellRestart();
+    if (journey == "smoke") {
+        Smoke();
+    } else if (journey == "soak") {
+        Soak();
+    } else {
+        FirstStart();
+        SecondStart();
+        PresetPort();
+        HandPreparedRegistry();
+        ShellRestart();
+    }
     PrintSummary();
     return Failures() ? 1 : 0;
 }
