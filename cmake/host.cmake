@@ -56,3 +56,7 @@ foreach(target registry fields)
              COMMAND ${CMAKE_SOURCE_DIR}/fuzz/run.sh ${CMAKE_BINARY_DIR}/fuzz/${target}_fuzz
                      ${CMAKE_SOURCE_DIR}/fuzz/corpus/${target} ${FUZZ_SECONDS})
 endforeach()
+
+foreach(check format tidy cppcheck)
+    add_test(NAME lint_${check} COMMAND ${CMAKE_SOURCE_DIR}/tools/lint.sh ${check})
+endforeach()

@@ -29,8 +29,7 @@ static void InitDialog(AppState* app, HWND window) {
     app->target.sin_addr.s_addr = INADDR_NONE;
 
     for (unsigned i = 0; i < PaletteSize; ++i)
-        (void)ImageList_ReplaceIcon(app->imageList, -1,
-                                    LoadIconA(app->instance, MAKEINTRESOURCEA(Palette[i].iconId)));
+        (void)ImageList_ReplaceIcon(app->imageList, -1, LoadIconA(app->instance, MAKEINTRESOURCEA(Palette[i].iconId)));
 
     FillDialogLists(app);
     LoadSettings(app);
@@ -89,12 +88,8 @@ static void OnAppNotify(AppState* app, WPARAM wParam, LPARAM lParam) {
 INT_PTR CALLBACK ConfigDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     AppState* app = &g_app;
     switch (message) {
-    case WM_INITDIALOG:
-        InitDialog(app, window);
-        return TRUE;
-    case WM_CLOSE:
-        ConfirmExit(app);
-        return TRUE;
+    case WM_INITDIALOG: InitDialog(app, window); return TRUE;
+    case WM_CLOSE: ConfirmExit(app); return TRUE;
     case WM_SIZE:
         if (wParam == SIZE_MINIMIZED) (void)ShowWindow(window, SW_HIDE);
         return TRUE;

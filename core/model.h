@@ -5,13 +5,7 @@
 #include <stdint.h>
 
 typedef uint32_t ProbeStatus;
-enum : ProbeStatus {
-    StatusTrying = 0,
-    StatusOffline = 1,
-    StatusOnline = 2,
-    StatusError = 3,
-    StatusCount = 4
-};
+enum : ProbeStatus { StatusTrying = 0, StatusOffline = 1, StatusOnline = 2, StatusError = 3, StatusCount = 4 };
 
 // Bits 0-6: colour index into the palette; bit 7: flash.
 typedef uint8_t StatusBehavior;

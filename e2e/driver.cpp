@@ -67,8 +67,10 @@ static void ExpectStored(const std::string& host, DWORD port, DWORD poll, DWORD 
     std::string data;
     Check(ReadSetting("Host", &type, &data) && type == REG_SZ && data == host + std::string(1, '\0'),
           "the registry holds Host \"" + host + "\" as REG_SZ with its NUL");
-    struct Row { const char* name; DWORD value; } rows[] = {
-        {"Port", port}, {"Poll", poll}, {"Flash", flash}, {"Behaviors", behaviors}, {"Resolve", resolve}};
+    struct Row {
+        const char* name;
+        DWORD value;
+    } rows[] = {{"Port", port}, {"Poll", poll}, {"Flash", flash}, {"Behaviors", behaviors}, {"Resolve", resolve}};
     for (const Row& r : rows) {
         DWORD value = 0;
         bool ok = ReadSetting(r.name, &type, &data) && type == REG_DWORD && data.size() == 4;
@@ -121,10 +123,10 @@ static void FirstStart() {
     Check(ReadTrayTooltip() == "Initializing...", "the tooltip reads Initializing...");
     Foreground(dialog);
 
-    static const int tabOrder[] = {IDCANCEL, IDC_HOST, IDC_RESOLVE, IDC_PORT, IDC_POLL, IDC_FLASH_INTERVAL,
-                                   IDC_EXIT, IDC_FLASH_TRYING, IDC_FLASH_OFFLINE, IDC_FLASH_ONLINE,
-                                   IDC_FLASH_ERROR, IDC_COLOUR_TRYING, IDC_COLOUR_OFFLINE, IDC_COLOUR_ONLINE,
-                                   IDC_COLOUR_ERROR, IDOK};
+    static const int tabOrder[] = {IDCANCEL,           IDC_HOST,           IDC_RESOLVE,      IDC_PORT,
+                                   IDC_POLL,           IDC_FLASH_INTERVAL, IDC_EXIT,         IDC_FLASH_TRYING,
+                                   IDC_FLASH_OFFLINE,  IDC_FLASH_ONLINE,   IDC_FLASH_ERROR,  IDC_COLOUR_TRYING,
+                                   IDC_COLOUR_OFFLINE, IDC_COLOUR_ONLINE,  IDC_COLOUR_ERROR, IDOK};
     std::string visited;
     bool inOrder = true;
     for (int id : tabOrder) {
@@ -134,13 +136,16 @@ static void FirstStart() {
     }
     Check(inOrder, "Tab visits the controls in the template's order, skipping the disabled Apply: " + visited);
 
-    struct Key { char letter; int id; } keys[] = {
-        {'p', IDC_PORT}, {'t', IDC_FLASH_TRYING}, {'l', IDC_POLL}, {'s', IDC_FLASH_INTERVAL},
-        {'f', IDC_FLASH_OFFLINE}, {'n', IDC_FLASH_ONLINE}, {'e', IDC_FLASH_ERROR}, {'h', IDC_HOST}};
+    struct Key {
+        char letter;
+        int id;
+    } keys[] = {{'p', IDC_PORT},          {'t', IDC_FLASH_TRYING}, {'l', IDC_POLL},        {'s', IDC_FLASH_INTERVAL},
+                {'f', IDC_FLASH_OFFLINE}, {'n', IDC_FLASH_ONLINE}, {'e', IDC_FLASH_ERROR}, {'h', IDC_HOST}};
     for (const Key& k : keys) {
         UINT before = (UINT)SendMessageA(GetDlgItem(dialog, k.id), BM_GETCHECK, 0, 0);
         Alt(k.letter);
-        Check(FocusIs(dialog, k.id), std::string("Alt+") + k.letter + " moves the focus to control " + std::to_string(k.id));
+        Check(FocusIs(dialog, k.id),
+              std::string("Alt+") + k.letter + " moves the focus to control " + std::to_string(k.id));
         Check(before == (UINT)SendMessageA(GetDlgItem(dialog, k.id), BM_GETCHECK, 0, 0),
               std::string("Alt+") + k.letter + " toggles nothing");
     }
@@ -149,8 +154,8 @@ static void FirstStart() {
     Fill(dialog, 'l', IDC_POLL, "4");
     Type("a5");
     WaitFor("the typed digit", 3000, [&] { return ControlText(dialog, IDC_POLL) == "45"; });
-    Check(ControlText(dialog, IDC_POLL) == "45", "a letter in the poll field is refused, a digit taken: " +
-                                                     ControlText(dialog, IDC_POLL));
+    Check(ControlText(dialog, IDC_POLL) == "45",
+          "a letter in the poll field is refused, a digit taken: " + ControlText(dialog, IDC_POLL));
     Check(IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY)) != FALSE, "an edit enables Apply");
 
     Press(VK_ESCAPE);
@@ -204,9 +209,10 @@ static void FirstStart() {
     Check(ReadTrayTooltip() == "The connection attempt was rejected.", "the tooltip says it was rejected");
 
     DoubleClick(icon.x, icon.y);
-    Check(WaitFor("the dialog back", 5000, [&] { return IsWindowVisible(dialog) != FALSE; }), "a double click shows the dialog");
-    Check(ControlText(dialog, IDC_HOST) == "127.0.0.1" && ControlText(dialog, IDC_PORT) == std::to_string(listener.port) &&
-              ControlText(dialog, IDC_POLL) == "2",
+    Check(WaitFor("the dialog back", 5000, [&] { return IsWindowVisible(dialog) != FALSE; }),
+          "a double click shows the dialog");
+    Check(ControlText(dialog, IDC_HOST) == "127.0.0.1" &&
+              ControlText(dialog, IDC_PORT) == std::to_string(listener.port) && ControlText(dialog, IDC_POLL) == "2",
           "with the settings in force; a port that is no preset shows as text: " + ControlText(dialog, IDC_PORT));
     Check(!IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY)), "Apply disabled");
     Foreground(dialog);
@@ -235,10 +241,11 @@ static void FirstStart() {
     Click(menu.left + 20, menu.bottom - 10);
     AnswerMessageBox(&program, "Question", 'y');
     Check(WaitForExit(&program, 10000) == 0, "Exit answered Yes ends the process with code 0");
-    Check(WaitFor("the icon gone", 3000, [] {
-              std::string c = TrayColour();
-              return c != "red" && c != "green" && c != "yellow";
-          }),
+    Check(WaitFor("the icon gone", 3000,
+                  [] {
+                      std::string c = TrayColour();
+                      return c != "red" && c != "green" && c != "yellow";
+                  }),
           "and the icon is gone: " + TrayColour());
     ExpectStored("127.0.0.1", listener.port, 2, 300, 0x82810200, 1);
 }
@@ -264,7 +271,8 @@ static void SecondStart() {
     Check(TrayIs("red", 2000), "Apply recolours the tray at once");
     DWORD type;
     std::string data;
-    WaitFor("Behaviors saved", 3000, [&] { return ReadSetting("Behaviors", &type, &data) && data == std::string("\x02\x02\x81\x82", 4); });
+    WaitFor("Behaviors saved", 3000,
+            [&] { return ReadSetting("Behaviors", &type, &data) && data == std::string("\x02\x02\x81\x82", 4); });
     Check(data == std::string("\x02\x02\x81\x82", 4), "and saves Behaviors");
 
     Fill(dialog, 'p', IDC_PORT, "65536");
@@ -296,7 +304,8 @@ static void PresetPort() {
     Alt('a');
     DWORD type;
     std::string data;
-    Check(WaitFor("Port saved", 3000, [&] { return ReadSetting("Port", &type, &data) && data == std::string("\x6e\0\0\0", 4); }),
+    Check(WaitFor("Port saved", 3000,
+                  [&] { return ReadSetting("Port", &type, &data) && data == std::string("\x6e\0\0\0", 4); }),
           "choosing \"110 (POP3)\" and applying stores 110");
     Foreground(dialog);
     AltKey(VK_F4);
@@ -338,7 +347,8 @@ static void HandPreparedRegistry() {
     CloseListener(&listener);
     // The harness's hosts file gives this name more aliases than a lookup buffer holds.
     std::string error = ProbeWith("many-aliases.test", listener.port, "tray-error");
-    Check(error == "red An unexpected Winsock/DNS error occured!", "a reply too big for its buffer gives Error: " + error);
+    Check(error == "red An unexpected Winsock/DNS error occured!",
+          "a reply too big for its buffer gives Error: " + error);
 
     // Malformed values fall back to their defaults; a confirmed exit writes every value.
     DeleteSettings();
@@ -386,7 +396,6 @@ static void ShellRestart() {
     CloseListener(&listener);
     KillProgram(&program);
 }
-
 
 // The 32-bit build: start, an accepted probe, a refused one, a confirmed exit.
 static void Smoke() {
@@ -541,7 +550,8 @@ static void Soak() {
     int probes = (int)((GetTickCount() - soakStart) / 1000);
     Check(probes >= 120, "at least 120 probes at 1 s: " + std::to_string(probes));
     Check(wrongPhases == 0, "every phase shows the right answer: Online while open, Offline while closed");
-    Check(accepted >= probes / 2 - 4, "the open phases were probed every second: " + std::to_string(accepted) + " accepted");
+    Check(accepted >= probes / 2 - 4,
+          "the open phases were probed every second: " + std::to_string(accepted) + " accepted");
     Check(silent == accepted, "the listener never received a byte: " + std::to_string(silent) + " of " +
                                   std::to_string(accepted) + " closed without data");
     Check(foreignListeners == 0, "nothing else listens in the namespace");
@@ -550,9 +560,9 @@ static void Soak() {
         fdsEnd = OpenDescriptors(pid), threadsEnd = Threads(pid);
         return fdsEnd <= fds && threadsEnd <= threads;
     });
-    Check(fdsEnd <= fds && threadsEnd <= threads, "descriptors " + std::to_string(fdsEnd) + " (start " + std::to_string(fds) +
-                                                      "), threads " + std::to_string(threadsEnd) + " (start " +
-                                                      std::to_string(threads) + ")");
+    Check(fdsEnd <= fds && threadsEnd <= threads, "descriptors " + std::to_string(fdsEnd) + " (start " +
+                                                      std::to_string(fds) + "), threads " + std::to_string(threadsEnd) +
+                                                      " (start " + std::to_string(threads) + ")");
     PostMessageA(dialog, WM_CLOSE, 0, 0);
     AnswerMessageBox(&program, "Question", 'y');
     Check(WaitForExit(&program, 10000) == 0, "a confirmed exit after the soak: code 0");

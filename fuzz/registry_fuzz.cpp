@@ -53,8 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (CopyBounded(copy.data(), copy.size(), host.data()) > length) Fail();
     }
 
-    DwordQuery port = Query(&in), poll = Query(&in), flash = Query(&in), behaviors = Query(&in),
-               resolve = Query(&in);
+    DwordQuery port = Query(&in), poll = Query(&in), flash = Query(&in), behaviors = Query(&in), resolve = Query(&in);
     Settings s = {};
     s.Port = JudgePort(&port);
     s.Poll = JudgeDword(&poll, DefaultPoll);

@@ -38,6 +38,4 @@ static ProbeOutcome Find(const OutcomeRow (&rows)[N], uint32_t error, ProbeOutco
 ProbeOutcome ClassifyConnect(uint32_t error) { return Find(ConnectRows, error, ConnectOther); }
 ProbeOutcome ClassifyLookup(uint32_t error) { return Find(LookupRows, error, LookupOther); }
 
-bool IsConnectAnswer(uint32_t error) {
-    return error != 0 && ClassifyConnect(error).status == StatusOffline;
-}
+bool IsConnectAnswer(uint32_t error) { return error != 0 && ClassifyConnect(error).status == StatusOffline; }

@@ -43,10 +43,11 @@ static LookupSlot* NewLookupSlot(AppState* app) {
 }
 
 // Unlinks the slot of task; the caller frees it.
-static LookupSlot* TakeLookupSlot(AppState* app, HANDLE task) {
+// Task handles are compared as the numbers a reply carries in wParam.
+static LookupSlot* TakeLookupSlot(AppState* app, WPARAM task) {
     for (LookupSlot** link = &app->lookups; *link; link = &(*link)->next) {
         LookupSlot* slot = *link;
-        if (slot->task == task) {
+        if ((WPARAM)slot->task == task) {
             *link = slot->next;
             return slot;
         }
@@ -59,7 +60,7 @@ static void FreeLookupSlot(LookupSlot* slot) {
 }
 
 bool ReleaseLookup(AppState* app, WPARAM task) {
-    LookupSlot* slot = TakeLookupSlot(app, (HANDLE)task);
+    LookupSlot* slot = TakeLookupSlot(app, task);
     FreeLookupSlot(slot);
     return slot != 0;
 }
@@ -68,8 +69,7 @@ static void StartLookup(AppState* app) {
     LookupSlot* slot = NewLookupSlot(app);
     HANDLE task = 0;
     if (slot) {
-        task = WSAAsyncGetHostByName(app->window, WM_APP_NOTIFY, HostText(app), slot->buffer,
-                                     sizeof slot->buffer);
+        task = WSAAsyncGetHostByName(app->window, WM_APP_NOTIFY, HostText(app), slot->buffer, sizeof slot->buffer);
         slot->task = task;
         if (!task) {
             app->lookups = slot->next;
@@ -132,12 +132,11 @@ static bool FirstIpv4Address(const hostent* entry, u_long* address) {
 }
 
 void OnLookupResult(AppState* app, LPARAM lParam) {
-    LookupSlot* slot = TakeLookupSlot(app, app->pendingLookup);
+    LookupSlot* slot = TakeLookupSlot(app, (WPARAM)app->pendingLookup);
     app->pendingLookup = 0;
     uint32_t error = WSAGETASYNCERROR(lParam);
     u_long address = INADDR_NONE;
-    if (error == 0 && !(slot && FirstIpv4Address((const hostent*)slot->buffer, &address)))
-        error = WSANO_DATA;
+    if (error == 0 && !(slot && FirstIpv4Address((const hostent*)slot->buffer, &address))) error = WSANO_DATA;
     FreeLookupSlot(slot);
     if (error != 0) {
         ProbeOutcome outcome = ClassifyLookup(error);

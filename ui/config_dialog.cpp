@@ -10,8 +10,7 @@
 
 static const int ColourPickers[StatusCount] = {IDC_COLOUR_TRYING, IDC_COLOUR_OFFLINE, IDC_COLOUR_ONLINE,
                                                IDC_COLOUR_ERROR};
-static const int FlashBoxes[StatusCount] = {IDC_FLASH_TRYING, IDC_FLASH_OFFLINE, IDC_FLASH_ONLINE,
-                                            IDC_FLASH_ERROR};
+static const int FlashBoxes[StatusCount] = {IDC_FLASH_TRYING, IDC_FLASH_OFFLINE, IDC_FLASH_ONLINE, IDC_FLASH_ERROR};
 
 static HWND Control(AppState* app, int id) { return GetDlgItem(app->window, id); }
 
@@ -125,7 +124,8 @@ bool DialogToSettings(AppState* app) {
     }
     for (unsigned s = 0; s < StatusCount; ++s) {
         bool flashes = IsDlgButtonChecked(app->window, FlashBoxes[s]) == BST_CHECKED;
-        settings->Behaviors[s] = (StatusBehavior)(SelectedColour(app, ColourPickers[s]) | (flashes ? BehaviorFlash : 0));
+        settings->Behaviors[s] =
+            (StatusBehavior)(SelectedColour(app, ColourPickers[s]) | (flashes ? BehaviorFlash : 0));
     }
     SetStatus(app, app->currentStatus, 0, true);
     settings->Resolve = IsDlgButtonChecked(app->window, IDC_RESOLVE) == BST_CHECKED ? 1 : 0;
@@ -163,10 +163,7 @@ void OnDialogCommand(AppState* app, WPARAM wParam) {
         }
     case CBN_SELCHANGE:
     case CBN_EDITCHANGE:
-    case EN_CHANGE:
-        EnableApply(app, true);
-        return;
-    default:
-        return;
+    case EN_CHANGE: EnableApply(app, true); return;
+    default: return;
     }
 }

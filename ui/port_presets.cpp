@@ -1,8 +1,8 @@
 #include "ui/port_presets.h"
 
 const PortPreset PortPresets[] = {
-    {21, "21 (FTP)"},    {22, "22 (SSH)"},   {23, "23 (Telnet)"}, {25, "25 (SMTP)"},
-    {80, "80 (HTTP)"},   {110, "110 (POP3)"}, {0, 0},
+    {21, "21 (FTP)"},    {22, "22 (SSH)"}, {23, "23 (Telnet)"}, {25, "25 (SMTP)"}, {80, "80 (HTTP)"},
+    {110, "110 (POP3)"}, {0, 0},
 };
 
 int FindPortPreset(uint16_t port) {

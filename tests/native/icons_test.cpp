@@ -16,7 +16,7 @@ static uint32_t U32(const std::vector<uint8_t>& d, size_t at) { return U16(d, at
 
 struct Image {
     int size, bits;
-    std::vector<uint8_t> data;  // header onwards
+    std::vector<uint8_t> data;            // header onwards
     uint8_t Colour(int x, int y) const {  // top-down coordinates
         int stride = ((size * bits + 31) / 32) * 4;
         size_t row = 40 + (4u << bits) + size_t(size - 1 - y) * stride;
@@ -64,11 +64,13 @@ static bool InDisc(int x, int y) {
 }
 
 TEST(Icons, StatusDiscsOfOnePureColour) {
-    static const uint32_t vga[16] = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080,
-                                     0x008080, 0xC0C0C0, 0x808080, 0xFF0000, 0x00FF00, 0xFFFF00,
-                                     0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
-    struct Row { const char* file; uint8_t index; uint32_t rgb; } rows[] = {
-        {"yellow.ico", 11, 0xFFFF00}, {"green.ico", 10, 0x00FF00}, {"red.ico", 9, 0xFF0000}};
+    static const uint32_t vga[16] = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0xC0C0C0,
+                                     0x808080, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
+    struct Row {
+        const char* file;
+        uint8_t index;
+        uint32_t rgb;
+    } rows[] = {{"yellow.ico", 11, 0xFFFF00}, {"green.ico", 10, 0x00FF00}, {"red.ico", 9, 0xFF0000}};
     for (const Row& r : rows) {
         std::vector<Image> images = Decode(r.file);
         ASSERT_EQ(1u, images.size()) << r.file;

@@ -26,9 +26,13 @@ TEST(Model, DefaultsAndTheBehaviorWord) {
 }
 
 TEST(Model, PaletteLookupNeverLeavesThePalette) {
-    struct Row { StatusBehavior behavior; unsigned index; bool flash; } rows[] = {
-        {0x00, 0, false}, {0x01, 1, false}, {0x81, 1, true}, {0x02, 2, false},
-        {0x03, 0, false}, {0x83, 0, true}, {0x7F, 0, false}, {0xFF, 0, true},
+    struct Row {
+        StatusBehavior behavior;
+        unsigned index;
+        bool flash;
+    } rows[] = {
+        {0x00, 0, false}, {0x01, 1, false}, {0x81, 1, true},  {0x02, 2, false},
+        {0x03, 0, false}, {0x83, 0, true},  {0x7F, 0, false}, {0xFF, 0, true},
     };
     for (const Row& r : rows) {
         Settings s = {};
@@ -43,7 +47,9 @@ TEST(Model, PaletteLookupNeverLeavesThePalette) {
 }
 
 TEST(Periods, NeverZeroNeverWrapped) {
-    struct Row { uint32_t value, pollMs, flashMs; } rows[] = {
+    struct Row {
+        uint32_t value, pollMs, flashMs;
+    } rows[] = {
         {0, 60000, 300},
         {1, 1000, 1},
         {300, 300000, 300},
@@ -78,15 +84,15 @@ TEST(Text, BoundedCopiesAlwaysTerminate) {
 }
 
 TEST(FlashRules, TimerFollowsTheFlashFlags) {
-    struct Row { bool old, now, force, kill, start; } rows[] = {
+    struct Row {
+        bool old, now, force, kill, start;
+    } rows[] = {
         {false, false, false, false, false},  // steady to steady: no timer call
-        {false, true, false, false, true},
-        {true, false, false, true, false},
-        {true, true, false, false, false},    // keeps its rhythm
-        {false, false, true, true, false},    // force kills whether or not it ran
-        {false, true, true, false, true},
-        {true, false, true, true, false},
-        {true, true, true, false, true},      // force restarts
+        {false, true, false, false, true},   {true, false, false, true, false},
+        {true, true, false, false, false},  // keeps its rhythm
+        {false, false, true, true, false},  // force kills whether or not it ran
+        {false, true, true, false, true},    {true, false, true, true, false},
+        {true, true, true, false, true},  // force restarts
     };
     for (const Row& r : rows) {
         FlashTimerAction a = DecideFlashTimer(r.old, r.now, r.force);

@@ -14,7 +14,13 @@ static DwordQuery Query(bool ok, uint32_t type, uint32_t size, uint32_t value) {
 }
 
 TEST(RegistryRules, EachValueJudgedByItself) {
-    struct Row { const char* what; DwordQuery q; uint16_t port; uint32_t dword; uint32_t resolve; } rows[] = {
+    struct Row {
+        const char* what;
+        DwordQuery q;
+        uint16_t port;
+        uint32_t dword;
+        uint32_t resolve;
+    } rows[] = {
         {"good 0", Query(true, RegTypeDword, 4, 0), 0, 0, 0},
         {"good 1", Query(true, RegTypeDword, 4, 1), 1, 1, 1},
         {"port max", Query(true, RegTypeDword, 4, 0xFFFF), 0xFFFF, 0xFFFF, 1},
@@ -43,7 +49,12 @@ TEST(RegistryRules, EachValueJudgedByItself) {
 }
 
 TEST(Classify, ConnectResults) {
-    struct Row { uint32_t error; ProbeStatus status; const char* message; bool answer; } rows[] = {
+    struct Row {
+        uint32_t error;
+        ProbeStatus status;
+        const char* message;
+        bool answer;
+    } rows[] = {
         {0, StatusOnline, "The connection has been accepted.", false},
         {10051, StatusOffline, "The network is unreachable at this time.", true},
         {10060, StatusOffline, "The connection timed out.", true},
@@ -62,7 +73,11 @@ TEST(Classify, ConnectResults) {
 }
 
 TEST(Classify, LookupReplies) {
-    struct Row { uint32_t error; ProbeStatus status; const char* message; } rows[] = {
+    struct Row {
+        uint32_t error;
+        ProbeStatus status;
+        const char* message;
+    } rows[] = {
         {11001, StatusOffline, "The host was not found by the DNS server."},
         {11002, StatusOffline, "A recoverable error occured, trying again later."},
         {11003, StatusOffline, "A non-recoverable error occured, trying again later anyway."},
@@ -81,7 +96,11 @@ TEST(Classify, LookupReplies) {
 }
 
 TEST(FieldRules, NumbersReadAsTheDialogReadsThem) {
-    struct Row { const char* text; uint32_t value; bool port; } rows[] = {
+    struct Row {
+        const char* text;
+        uint32_t value;
+        bool port;
+    } rows[] = {
         {"80", 80, true},
         {"   80", 80, true},
         {"\t7", 7, true},

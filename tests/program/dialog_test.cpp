@@ -139,13 +139,33 @@ TEST_F(DialogTest, ApplyTakesSavesAndTracksUnappliedEdits) {
     // Trying now flashes: the force of Apply started the timer.
     EXPECT_EQ(std::vector<std::string>({"SetTimer 2 300"}), SpyCalls("SetTimer"));
 
-    struct Step { const char* what; std::function<void()> act; bool enabled; } steps[] = {
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        bool enabled;
+    } steps[] = {
         {"selection", [&] { Command(IDC_COLOUR_ERROR, CBN_SELCHANGE); }, true},
         {"success", [&] { Command(IDC_APPLY); }, false},
         {"check box", [&] { SendMessageA(Item(IDC_FLASH_ERROR), BM_CLICK, 0, 0); }, true},
-        {"failed apply", [&] { SetText(IDC_POLL, "0"); Command(IDC_APPLY); }, true},
-        {"typed port", [&] { SetText(IDC_POLL, "9"); Command(IDC_APPLY); Command(IDC_PORT, CBN_EDITCHANGE); }, true},
-        {"another code", [&] { Command(IDC_APPLY); Command(IDC_HOST, EN_SETFOCUS); }, false},
+        {"failed apply",
+         [&] {
+             SetText(IDC_POLL, "0");
+             Command(IDC_APPLY);
+         },
+         true},
+        {"typed port",
+         [&] {
+             SetText(IDC_POLL, "9");
+             Command(IDC_APPLY);
+             Command(IDC_PORT, CBN_EDITCHANGE);
+         },
+         true},
+        {"another code",
+         [&] {
+             Command(IDC_APPLY);
+             Command(IDC_HOST, EN_SETFOCUS);
+         },
+         false},
     };
     for (const Step& step : steps) {
         step.act();
@@ -202,8 +222,8 @@ TEST_F(DialogTest, NewFlashIntervalRestartsTheBlinkingAtOnce) {
     std::vector<std::string> timers;
     for (const std::string& e : g_spy.log)
         if (e.find("Timer") != std::string::npos || e.find("PostMessage") == 0) timers.push_back(e);
-    EXPECT_EQ(std::vector<std::string>({"KillTimer 2", "SetTimer 2 500", "PostMessage 0x113 2", "SetTimer 2 500",
-                                        "PostMessage 0x113 2"}),
+    EXPECT_EQ(std::vector<std::string>(
+                  {"KillTimer 2", "SetTimer 2 500", "PostMessage 0x113 2", "SetTimer 2 500", "PostMessage 0x113 2"}),
               timers);
     EXPECT_EQ(LoadIconA(g_app.instance, MAKEINTRESOURCEA(IDI_GREEN)), g_app.trayIcon.hIcon);
 }
@@ -230,14 +250,20 @@ TEST_F(DialogTest, ShowActionDiscardsUnappliedEdits) {
 }
 
 TEST_F(DialogTest, TrayMenuCommands) {
-    struct Row { BOOL chosen; bool shown; bool asked; } rows[] = {
-        {0, false, false}, {ID_TRAY_CONFIGURATION, true, false}, {ID_TRAY_EXIT, false, true}};
+    struct Row {
+        BOOL chosen;
+        bool shown;
+        bool asked;
+    } rows[] = {{0, false, false}, {ID_TRAY_CONFIGURATION, true, false}, {ID_TRAY_EXIT, false, true}};
     for (const Row& r : rows) {
         ShowWindow(window, SW_HIDE);
         g_spy.log.clear();
         BOOL chosen = r.chosen;
         HMENU shownMenu = 0;
-        g_spy.trackPopup = [&](HMENU menu, UINT) { shownMenu = menu; return chosen; };
+        g_spy.trackPopup = [&](HMENU menu, UINT) {
+            shownMenu = menu;
+            return chosen;
+        };
         g_spy.messageBox = [](const char*, const char*, UINT) { return IDNO; };
         SendMessageA(window, WM_APP_NOTIFY, 0, WM_RBUTTONUP);
         EXPECT_EQ(g_app.popup, shownMenu);

@@ -79,7 +79,10 @@ TEST_F(ProgramTest, NotifyIsTestedSocketFirstThenLookupThenTray) {
     WriteDword("Port", port);
     g_app.settings.Port = port;
     ReplaceHost(&g_app, NewHostString("127.0.0.1", 9));
-    g_spy.connect = [](SOCKET, const sockaddr*) { WSASetLastError(WSAEWOULDBLOCK); return SOCKET_ERROR; };
+    g_spy.connect = [](SOCKET, const sockaddr*) {
+        WSASetLastError(WSAEWOULDBLOCK);
+        return SOCKET_ERROR;
+    };
     Tick();
     SOCKET s = g_app.socket;
     ASSERT_NE(INVALID_SOCKET, s);
@@ -115,7 +118,8 @@ TEST_F(ProgramTest, StartUpFailuresEndWithCodeOne) {
     std::vector<std::string>& log = g_spy.log;
     auto end = std::find(log.begin(), log.end(), "EndDialog 1");
     ASSERT_NE(log.end(), end);
-    EXPECT_TRUE(std::any_of(end, log.end(), [](const std::string& e) { return e.find("Shell_NotifyIcon MODIFY") == 0; }));
+    EXPECT_TRUE(
+        std::any_of(end, log.end(), [](const std::string& e) { return e.find("Shell_NotifyIcon MODIFY") == 0; }));
     EXPECT_FALSE(Logged("RegCreateKeyEx"));
     EXPECT_FALSE(Logged("Shell_NotifyIcon DELETE"));
     DestroyMenu(g_app.menu);

@@ -98,7 +98,10 @@ TEST_F(ProbeTest, NamesAreLookedUpAsResolveSays) {
 }
 
 TEST_F(ProbeTest, SlowConnectIsAbandonedByTheNextTick) {
-    g_spy.connect = [](SOCKET, const sockaddr*) { WSASetLastError(WSAEWOULDBLOCK); return SOCKET_ERROR; };
+    g_spy.connect = [](SOCKET, const sockaddr*) {
+        WSASetLastError(WSAEWOULDBLOCK);
+        return SOCKET_ERROR;
+    };
     Target("127.0.0.1", ClosedPort(), 1);
     Tick();
     SetStatus(&g_app, StatusOnline, "earlier answer", false);
@@ -133,7 +136,12 @@ TEST_F(ProbeTest, LocalFailures) {
 }
 
 TEST_F(ProbeTest, ImmediateConnectErrors) {
-    struct Row { int error; ProbeStatus status; const char* tooltip; bool closed; } rows[] = {
+    struct Row {
+        int error;
+        ProbeStatus status;
+        const char* tooltip;
+        bool closed;
+    } rows[] = {
         {WSAECONNREFUSED, StatusOffline, "The connection attempt was rejected.", true},
         {WSAETIMEDOUT, StatusOffline, "The connection timed out.", true},
         {WSAENETUNREACH, StatusOffline, "The network is unreachable at this time.", true},
@@ -142,12 +150,16 @@ TEST_F(ProbeTest, ImmediateConnectErrors) {
     Target("127.0.0.1", 9, 1);
     for (const Row& r : rows) {
         int error = r.error;
-        g_spy.connect = [error](SOCKET, const sockaddr*) { WSASetLastError(error); return SOCKET_ERROR; };
+        g_spy.connect = [error](SOCKET, const sockaddr*) {
+            WSASetLastError(error);
+            return SOCKET_ERROR;
+        };
         Tick();
         EXPECT_EQ(r.status, g_app.currentStatus) << r.error;
         EXPECT_EQ(r.tooltip, Tooltip()) << r.error;
         EXPECT_EQ(r.closed, g_app.socket == INVALID_SOCKET) << r.error;
-        EXPECT_EQ(r.closed, g_app.target.sin_addr.s_addr == INADDR_NONE) << r.error << ": Resolve 1 forgets on an answer";
+        EXPECT_EQ(r.closed, g_app.target.sin_addr.s_addr == INADDR_NONE)
+            << r.error << ": Resolve 1 forgets on an answer";
     }
 }
 
@@ -249,9 +261,15 @@ TEST_F(ProbeTest, OverlappingLookupsEachReadTheirOwnReply) {
 
 TEST_F(ProbeTest, HostEntryWithoutAnIpv4AddressIsNoData) {
     char* buffer = nullptr;
-    g_spy.lookup = [&](const char*, char* b, int) { buffer = b; return (HANDLE)0x77; };
+    g_spy.lookup = [&](const char*, char* b, int) {
+        buffer = b;
+        return (HANDLE)0x77;
+    };
     Target("scripted.invalid", 9);
-    struct Row { short length; bool empty; } rows[] = {{4, true}, {16, false}, {0, false}};
+    struct Row {
+        short length;
+        bool empty;
+    } rows[] = {{4, true}, {16, false}, {0, false}};
     for (const Row& r : rows) {
         Tick();
         WriteHostEntry(buffer, "127.0.0.1", r.length, r.empty);
@@ -277,7 +295,10 @@ TEST_F(ProbeTest, ManyCyclesLeaveNothingOpen) {
     for (int i = 0; i < 50; ++i) ASSERT_TRUE(cycle());
     int fdsBefore = OpenDescriptors();
     SOCKET highest = 0;
-    auto lastSocket = [] { std::vector<std::string> s = SpyCalls("socket "); return s.empty() ? 0u : std::stoul(s.back().substr(7)); };
+    auto lastSocket = [] {
+        std::vector<std::string> s = SpyCalls("socket ");
+        return s.empty() ? 0u : std::stoul(s.back().substr(7));
+    };
     SOCKET first = lastSocket();
     for (int i = 0; i < 2000; ++i) {
         g_spy.log.clear();

@@ -27,7 +27,8 @@ static std::string NameOrOrdinal(const WORD*& p) {
 }
 
 TEST(Resources, DialogTemplateExactly) {
-    HRSRC found = FindResourceExA(0, (LPCSTR)RT_DIALOG, MAKEINTRESOURCEA(IDD_CONFIG), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    HRSRC found = FindResourceExA(0, (LPCSTR)RT_DIALOG, MAKEINTRESOURCEA(IDD_CONFIG),
+                                  MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
     ASSERT_TRUE(found != 0);
     const DLGTEMPLATE* t = (const DLGTEMPLATE*)LockResource(LoadResource(0, found));
     EXPECT_EQ((DWORD)(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_SETFONT | DS_CENTER), t->style);
@@ -47,7 +48,13 @@ TEST(Resources, DialogTemplateExactly) {
     const DWORD C = WS_CHILD | WS_VISIBLE, TAB = WS_TABSTOP, LABEL = C | WS_GROUP | SS_RIGHT;
     const DWORD EDIT = C | WS_BORDER | TAB | ES_LEFT | ES_AUTOHSCROLL, CHECK = C | TAB | BS_AUTOCHECKBOX;
     const DWORD PICKER = C | WS_VSCROLL | TAB | CBS_DROPDOWNLIST | CBS_SORT;
-    struct Row { int id; const char* cls; const char* caption; short x, y, w, h; DWORD style; } rows[] = {
+    struct Row {
+        int id;
+        const char* cls;
+        const char* caption;
+        short x, y, w, h;
+        DWORD style;
+    } rows[] = {
         {IDOK, "Button", "&OK", 5, 215, 50, 14, C | TAB | BS_DEFPUSHBUTTON},
         {IDCANCEL, "Button", "&Cancel", 60, 215, 50, 14, C | TAB | BS_PUSHBUTTON},
         {-1, "Button", "Host information:", 5, 5, 245, 45, C | BS_GROUPBOX},
@@ -55,7 +62,8 @@ TEST(Resources, DialogTemplateExactly) {
         {IDC_HOST, "Edit", "", 90, 15, 155, 12, EDIT},
         {IDC_RESOLVE, "Button", "&Resolve host name on every check", 10, 195, 125, 10, CHECK},
         {-1, "Static", "&Port number:", 45, 32, 40, 8, LABEL},  // right before its field, for Alt+P
-        {IDC_PORT, "ComboBox", "", 90, 30, 65, 65, C | WS_VSCROLL | TAB | CBS_DROPDOWN | CBS_AUTOHSCROLL | CBS_NOINTEGRALHEIGHT},
+        {IDC_PORT, "ComboBox", "", 90, 30, 65, 65,
+         C | WS_VSCROLL | TAB | CBS_DROPDOWN | CBS_AUTOHSCROLL | CBS_NOINTEGRALHEIGHT},
         {-1, "Button", "Timing parameters:", 5, 55, 245, 45, C | BS_GROUPBOX},
         {-1, "Static", "Po&ll interval:", 45, 67, 40, 8, LABEL},
         {IDC_POLL, "Edit", "", 90, 65, 65, 12, EDIT | ES_NUMBER},
@@ -105,8 +113,11 @@ TEST(Resources, TrayMenuAndIcons) {
     EXPECT_EQ(1, GetMenuItemCount(menu));
     HMENU popup = GetSubMenu(menu, 0);
     ASSERT_EQ(3, GetMenuItemCount(popup));
-    struct Row { UINT id; const char* text; bool separator; } rows[] = {
-        {ID_TRAY_CONFIGURATION, "&Configuration", false}, {0, "", true}, {ID_TRAY_EXIT, "E&xit", false}};
+    struct Row {
+        UINT id;
+        const char* text;
+        bool separator;
+    } rows[] = {{ID_TRAY_CONFIGURATION, "&Configuration", false}, {0, "", true}, {ID_TRAY_EXIT, "E&xit", false}};
     for (int i = 0; i < 3; ++i) {
         char text[64] = "";
         MENUITEMINFOA info = {};
@@ -124,7 +135,8 @@ TEST(Resources, TrayMenuAndIcons) {
     DestroyMenu(menu);
     for (int id : {IDI_APP, IDI_GREEN, IDI_RED, IDI_YELLOW})
         EXPECT_TRUE(FindResourceExA(0, (LPCSTR)RT_GROUP_ICON, MAKEINTRESOURCEA(id),
-                                    MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)) != 0) << id;
+                                    MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)) != 0)
+            << id;
 }
 
 TEST(Resources, VersionBlock) {
@@ -143,11 +155,20 @@ TEST(Resources, VersionBlock) {
     EXPECT_EQ(0u, fixed->dwFileFlags);
     EXPECT_EQ(0x40004u, fixed->dwFileOS);
     EXPECT_EQ((DWORD)VFT_APP, fixed->dwFileType);
-    struct Row { const char* key; const char* value; } rows[] = {
-        {"Comments", ""}, {"CompanyName", ""}, {"FileDescription", "Harkwin Executable"},
-        {"FileVersion", "1, 0, 0, 0"}, {"InternalName", "Harkwin"}, {"LegalTrademarks", ""},
-        {"OriginalFilename", "Harkwin.exe"}, {"PrivateBuild", ""}, {"ProductName", "Harkwin"},
-        {"ProductVersion", "1, 0, 0, 0"}, {"SpecialBuild", ""}};
+    struct Row {
+        const char* key;
+        const char* value;
+    } rows[] = {{"Comments", ""},
+                {"CompanyName", ""},
+                {"FileDescription", "Harkwin Executable"},
+                {"FileVersion", "1, 0, 0, 0"},
+                {"InternalName", "Harkwin"},
+                {"LegalTrademarks", ""},
+                {"OriginalFilename", "Harkwin.exe"},
+                {"PrivateBuild", ""},
+                {"ProductName", "Harkwin"},
+                {"ProductVersion", "1, 0, 0, 0"},
+                {"SpecialBuild", ""}};
     for (const Row& r : rows) {
         char* value = 0;
         std::string path = std::string("\\StringFileInfo\\040904b0\\") + r.key;

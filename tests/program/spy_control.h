@@ -18,11 +18,11 @@ struct SpyControl {
     int destroyedIcons = 0;
     NOTIFYICONDATAA lastTray = {};
     std::function<int(const char* text, const char* caption, UINT style)> messageBox;  // default: IDOK
-    std::function<BOOL(HMENU menu, UINT flags)> trackPopup;                         // default: nothing chosen
+    std::function<BOOL(HMENU menu, UINT flags)> trackPopup;                            // default: nothing chosen
     // Replaces the real lookup when set.
     std::function<HANDLE(const char* name, char* buffer, int length)> lookup;
     std::function<int(SOCKET s, const sockaddr* address)> connect;  // replaces the real connect when set
-    std::function<void(DWORD message)> onTray;  // runs inside each tray call, before the real one
+    std::function<void(DWORD message)> onTray;                      // runs inside each tray call, before the real one
 };
 
 extern SpyControl g_spy;

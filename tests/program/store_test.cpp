@@ -11,7 +11,10 @@ static void WriteRaw(const char* name, DWORD type, const void* data, DWORD size)
     RegCloseKey(key);
 }
 
-struct Stored { DWORD type, size; std::string bytes; };
+struct Stored {
+    DWORD type, size;
+    std::string bytes;
+};
 static Stored ReadRaw(const char* name) {
     HKEY key;
     Stored out = {0, 0, ""};
@@ -56,8 +59,10 @@ TEST_F(StoreTest, SaveThenLoadGivesTheSameSettingsWithTypesAndSizes) {
     Stored host = ReadRaw("Host");
     EXPECT_EQ((DWORD)REG_SZ, host.type);
     EXPECT_EQ(18u, host.size);
-    struct Row { const char* name; DWORD value; } rows[] = {
-        {"Port", 65535}, {"Poll", 4294967295u}, {"Flash", 1}, {"Behaviors", 0x7F058103}, {"Resolve", 0}};
+    struct Row {
+        const char* name;
+        DWORD value;
+    } rows[] = {{"Port", 65535}, {"Poll", 4294967295u}, {"Flash", 1}, {"Behaviors", 0x7F058103}, {"Resolve", 0}};
     for (const Row& r : rows) {
         Stored v = ReadRaw(r.name);
         EXPECT_EQ((DWORD)REG_DWORD, v.type) << r.name;
@@ -98,9 +103,16 @@ TEST_F(StoreTest, MalformedValuesCostOnlyTheirOwnField) {
     EXPECT_EQ(0x82810200u, PackBehaviors(s.Behaviors));
     EXPECT_EQ(1u, s.Resolve);
 
-    struct Row { DWORD type; const void* data; DWORD size; DWORD resolve; } resolves[] = {
-        {REG_DWORD, "\0\0\0\0", 4, 0}, {REG_DWORD, "\0", 1, 0}, {REG_DWORD, "\1", 1, 1},
-        {REG_DWORD, eight, 8, 1}, {REG_BINARY, "\0\0\0\0", 4, 1}};
+    struct Row {
+        DWORD type;
+        const void* data;
+        DWORD size;
+        DWORD resolve;
+    } resolves[] = {{REG_DWORD, "\0\0\0\0", 4, 0},
+                    {REG_DWORD, "\0", 1, 0},
+                    {REG_DWORD, "\1", 1, 1},
+                    {REG_DWORD, eight, 8, 1},
+                    {REG_BINARY, "\0\0\0\0", 4, 1}};
     for (const Row& r : resolves) {
         WriteRaw("Resolve", r.type, r.data, r.size);
         LoadSettings(&g_app);

@@ -68,8 +68,9 @@ TEST_F(TrayTest, FlashRulesInOneSequence) {
     SetStatus(&g_app, StatusOnline, "up", false);
     g_app.settings.Flash = 0;  // a hand-edited zero never reaches the timer
     SetStatus(&g_app, StatusOnline, nullptr, true);
-    EXPECT_EQ(Calls_({"SetTimer 2 300", "PostMessage 0x113 2", "tray", "SetTimer 2 300", "PostMessage 0x113 2", "tray"}),
-              Calls());
+    EXPECT_EQ(
+        Calls_({"SetTimer 2 300", "PostMessage 0x113 2", "tray", "SetTimer 2 300", "PostMessage 0x113 2", "tray"}),
+        Calls());
 
     // Online -> Trying -> Online restarts the blinking with a hidden phase.
     PumpFor(20);

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# The program's sources against the committed .clang-format and .clang-tidy, and cppcheck.
+#   lint.sh format|tidy|cppcheck
+set -u
+cd "$(dirname "$0")/.."
+program="core store probe tray ui"
+case "${1:-}" in
+format)
+    clang-format --dry-run --Werror $(git ls-files '*.cpp' '*.h' 2>/dev/null || find $program tests e2e fuzz -name '*.cpp' -o -name '*.h')
+    ;;
+tidy)
+    clang-tidy --quiet $(ls $(printf '%s/*.cpp ' $program)) -- --target=x86_64-w64-mingw32 -I. \
+        -DWIN32_LEAN_AND_MEAN -D_WIN32_WINNT=0x0501 -std=c++17 -fno-exceptions -fno-rtti 2>&1 |
+        grep -v 'warnings generated' | tee /dev/stderr | grep -q -E 'warning:|error:' && exit 1
+    exit 0
+    ;;
+cppcheck)
+    cppcheck --enable=warning,performance,portability --error-exitcode=1 --inline-suppr --quiet \
+        -I. -DWIN32_LEAN_AND_MEAN $program
+    ;;
+*)
+    echo "usage: lint.sh format|tidy|cppcheck" >&2
+    exit 2
+    ;;
+esac
