@@ -5,7 +5,7 @@ JOBS ?= 2
 PACKAGES = cmake g++ make python3 googletest mingw-w64 wine64 wine32:i386 xvfb imagemagick iproute2 util-linux \
            zip clang libclang-rt-14-dev clang-tidy clang-format cppcheck
 
-.PHONY: run test build deps clean screenshots
+.PHONY: run test build deps clean screenshots bench dist fuzz
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
@@ -30,6 +30,19 @@ screenshots: build
 	mkdir -p docs/pictures
 	e2e/sandbox.sh --pictures $(CURDIR)/docs/pictures wine $(BUILD)/win-x86_64/driver.exe \
 	    $(BUILD)/win-x86_64/Harkwin.exe $(CURDIR)/docs/pictures
+
+# Figures beside their baselines, into docs/benchmarks.md; never fails on timing.
+bench: build
+	tools/bench.sh $(BUILD)
+
+# The release packages, with their SHA-256.
+dist: build
+	tools/dist.sh $(BUILD)
+
+# The fuzzers, longer than the test suite runs them.
+FUZZ_LONG ?= 300
+fuzz: build
+	for t in registry fields; do fuzz/run.sh $(CURDIR)/$(BUILD)/fuzz/$${t}_fuzz fuzz/corpus/$$t $(FUZZ_LONG) || exit 1; done
 
 clean:
 	rm -rf $(BUILD)

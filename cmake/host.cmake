@@ -42,6 +42,8 @@ add_test(NAME end_to_end COMMAND ${SANDBOX} --pictures ${CMAKE_BINARY_DIR}/pictu
 add_test(NAME soak COMMAND ${SANDBOX} wine ${WIN64}/driver.exe ${WIN64}/Harkwin.exe - soak)
 add_test(NAME smoke_i686 COMMAND ${SANDBOX} wine ${WIN64}/driver.exe ${CMAKE_BINARY_DIR}/win-i686/Harkwin.exe - smoke)
 set_tests_properties(program end_to_end soak smoke_i686 PROPERTIES TIMEOUT 600)
+# The version block is read from the exe that ships.
+set_tests_properties(program PROPERTIES ENVIRONMENT HARKWIN_EXE=${WIN64}/Harkwin.exe)
 
 # Fuzzing: bounded runs from the committed seeds (make fuzz runs them longer).
 ExternalProject_Add(fuzzers

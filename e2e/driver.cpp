@@ -1,5 +1,6 @@
 // Drives the real Harkwin.exe under Wine as a user would, journey by journey.
 //   driver.exe path/to/Harkwin.exe pictures-dir
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -432,8 +433,8 @@ static std::string HostFile(const std::string& path) {
     return out;
 }
 
-// The host process id of the program: its command line names it, its environment our prefix.
-static int HostPid() {
+// The host process id of the program: its command line starts with it, its environment names our prefix.
+static int HostPid(const char* exeName = "Harkwin.exe") {
     const char* prefix = getenv("WINEPREFIX");
     std::string mine = std::string("WINEPREFIX=") + (prefix ? prefix : "");
     WIN32_FIND_DATAA found;
@@ -446,7 +447,9 @@ static int HostPid() {
         std::string base = "/proc/" + std::to_string(candidate);
         std::string cmdline = HostFile(base + "/cmdline");
         std::string environment = HostFile(base + "/environ");
-        if (cmdline.find("Harkwin.exe") != std::string::npos && environment.find(mine + '\0') != std::string::npos)
+        std::string program = cmdline.c_str();  // the first word names the program itself
+        size_t name = program.find_last_of("\\/");
+        if (lstrcmpiA(program.c_str() + (name == std::string::npos ? 0 : name + 1), exeName) == 0 && environment.find(mine + '\0') != std::string::npos)
             pid = candidate;
     } while (!pid && FindNextFileA(search, &found));
     FindClose(search);
@@ -568,6 +571,82 @@ static void Soak() {
     Check(WaitForExit(&program, 10000) == 0, "a confirmed exit after the soak: code 0");
 }
 
+// CPU time in ms and resident memory in KiB of a host process.
+static double CpuMs(int pid) {
+    std::string stat = HostFile("/proc/" + std::to_string(pid) + "/stat");
+    size_t end = stat.rfind(')');
+    if (end == std::string::npos) return -1;
+    unsigned long utime = 0, stime = 0;
+    // After the command: state, then fields 4..13, then utime and stime (clock ticks of 10 ms).
+    if (sscanf(stat.c_str() + end + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime, &stime) != 2)
+        return -1;
+    return (utime + stime) * 10.0;
+}
+
+static long ResidentKiB(int pid) {
+    std::string status = HostFile("/proc/" + std::to_string(pid) + "/status");
+    size_t at = status.find("VmRSS:");
+    return at == std::string::npos ? -1 : atol(status.c_str() + at + 6);
+}
+
+// Milliseconds from CreateProcess to the named dialog on screen.
+static double StartToDialogMs(const std::string& exe, const char* caption) {
+    LARGE_INTEGER start, now, frequency;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    Program program;
+    std::string path = WindowsPath(exe), commandLine = "\"" + path + "\"";
+    if (!CreateProcessA(path.c_str(), &commandLine[0], 0, 0, FALSE, 0, 0, 0, &startup, &program.process)) return -1;
+    WaitFor(std::string(caption) + " on screen", 20000, [&] { return FindProgramWindow(&program, caption, true) != 0; });
+    QueryPerformanceCounter(&now);
+    KillProgram(&program);
+    return (double)(now.QuadPart - start.QuadPart) * 1000.0 / (double)frequency.QuadPart;
+}
+
+static double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? -1 : values[values.size() / 2];
+}
+
+// Harkwin beside the baseline: start-up time, CPU over a minute of monitoring, memory.
+static void Bench(const std::string& baseline) {
+    std::vector<double> harkwinStart, baselineStart;
+    DeleteSettings();
+    for (int i = 0; i < 5; ++i) {
+        harkwinStart.push_back(StartToDialogMs(g_exe, "Harkwin Configuration"));
+        baselineStart.push_back(StartToDialogMs(baseline, "Baseline"));
+    }
+    printf("figure start-to-dialog-ms %.1f %.1f\n", Median(harkwinStart), Median(baselineStart));
+
+    Listener listener;
+    if (!OpenListener(&listener)) return;
+    WriteSetting("Host", REG_SZ, "127.0.0.1", 10);
+    WriteDwordSetting("Port", listener.port);
+    Program harkwin, base;
+    if (!StartProgram(&harkwin, g_exe)) return;
+    Foreground(harkwin.dialog);
+    Alt('o');  // monitoring with the defaults: Online, flashing at 300 ms
+    AcceptClosedWithoutData(&listener, 5000);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::string path = WindowsPath(baseline), commandLine = "\"" + path + "\"";
+    CreateProcessA(path.c_str(), &commandLine[0], 0, 0, FALSE, 0, 0, 0, &startup, &base.process);
+    WaitFor("the baseline on screen", 20000, [&] { return FindProgramWindow(&base, "Baseline", true) != 0; });
+    int harkwinPid = HostPid("Harkwin.exe"), basePid = HostPid("baseline.exe");
+    Check(harkwinPid > 0 && basePid > 0, "found both host processes");
+    double harkwinCpu = CpuMs(harkwinPid), baseCpu = CpuMs(basePid);
+    DWORD start = GetTickCount();
+    WaitFor("a minute of monitoring", 70000, [&] { return GetTickCount() - start >= 60000; });
+    harkwinCpu = CpuMs(harkwinPid) - harkwinCpu, baseCpu = CpuMs(basePid) - baseCpu;
+    printf("figure cpu-60s-ms %.0f %.0f\n", harkwinCpu, baseCpu);
+    printf("figure resident-kib %ld %ld\n", ResidentKiB(harkwinPid), ResidentKiB(basePid));
+    KillProgram(&harkwin);
+    KillProgram(&base);
+    CloseListener(&listener);
+}
+
 int main(int argc, char** argv) {
     if (argc < 2) {
         fprintf(stderr, "usage: driver Harkwin.exe [pictures-dir|-] [journeys|smoke|soak]\n");
@@ -582,7 +661,9 @@ int main(int argc, char** argv) {
     WSADATA winsock;
     WSAStartup(0x0101, &winsock);
     if (!WaitFor("the notification area", 20000, [] { return FindWindowA("Shell_TrayWnd", 0) != 0; })) return 1;
-    if (journey == "smoke") {
+    if (journey == "bench" && argc > 4) {
+        Bench(argv[4]);
+    } else if (journey == "smoke") {
         Smoke();
     } else if (journey == "soak") {
         Soak();

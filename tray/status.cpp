@@ -5,6 +5,9 @@
 #include "tray/flash_rules.h"
 #include "ui/resource.h"
 
+// The first layout of the record: 88 bytes on 32-bit, its 64-bit equivalent otherwise.
+static_assert(sizeof(void*) != 4 || NOTIFYICONDATAA_V1_SIZE == 88, "the tray record's first layout");
+
 static HICON LoadStatusIcon(AppState* app, ProbeStatus status) {
     return LoadIconA(app->instance, MAKEINTRESOURCEA(StatusIconId(&app->settings, status)));
 }

@@ -139,12 +139,28 @@ TEST(Resources, TrayMenuAndIcons) {
             << id;
 }
 
+// The built Harkwin.exe when the suite is told where it is, else this module's own copy.
+static HMODULE ProgramModule() {
+    const char* exe = getenv("HARKWIN_EXE");
+    if (!exe) return 0;
+    std::string path = exe;
+    if (path[0] == '/') {
+        path = "Z:" + path;
+        for (char& c : path)
+            if (c == '/') c = '\\';
+    }
+    HMODULE module = LoadLibraryExA(path.c_str(), 0, LOAD_LIBRARY_AS_DATAFILE);
+    EXPECT_TRUE(module != 0) << path;
+    return module;
+}
+
 TEST(Resources, VersionBlock) {
-    HRSRC found = FindResourceA(0, MAKEINTRESOURCEA(1), (LPCSTR)RT_VERSION);
+    HMODULE module = ProgramModule();
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), (LPCSTR)RT_VERSION);
     ASSERT_TRUE(found != 0);
-    DWORD size = SizeofResource(0, found);
+    DWORD size = SizeofResource(module, found);
     std::vector<char> copy(size * 2);
-    memcpy(copy.data(), LockResource(LoadResource(0, found)), size);
+    memcpy(copy.data(), LockResource(LoadResource(module, found)), size);
     VS_FIXEDFILEINFO* fixed = 0;
     UINT length = 0;
     ASSERT_TRUE(VerQueryValueA(copy.data(), "\\", (void**)&fixed, &length));
