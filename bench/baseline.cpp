@@ -29,8 +29,7 @@ static INT_PTR CALLBACK BaselineProc(HWND window, UINT message, WPARAM wParam, L
         (void)Shell_NotifyIconA(NIM_DELETE, &g_tray);
         (void)EndDialog(window, 0);
         return TRUE;
-    default:
-        return FALSE;
+    default: return FALSE;
     }
 }
 

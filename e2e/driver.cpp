@@ -38,17 +38,6 @@ static RECT WindowArea(HWND window) {
     return r;
 }
 
-static void AltKey(WORD vk) {
-    INPUT input[4] = {};
-    WORD keys[4] = {VK_MENU, vk, vk, VK_MENU};
-    for (int i = 0; i < 4; ++i) {
-        input[i].type = INPUT_KEYBOARD;
-        input[i].ki.wVk = keys[i];
-        input[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
-    }
-    SendInput(4, input, sizeof input[0]);
-}
-
 static HWND FindMenuWindow() {
     HWND menu = FindWindowA("#32768", 0);
     return menu && IsWindowVisible(menu) ? menu : 0;
@@ -81,24 +70,13 @@ static void ExpectStored(const std::string& host, DWORD port, DWORD poll, DWORD 
     }
 }
 
-static void ShiftKey(WORD vk) {
-    INPUT input[4] = {};
-    WORD keys[4] = {VK_SHIFT, vk, vk, VK_SHIFT};
-    for (int i = 0; i < 4; ++i) {
-        input[i].type = INPUT_KEYBOARD;
-        input[i].ki.wVk = keys[i];
-        input[i].ki.dwFlags = (i >= 2 ? KEYEVENTF_KEYUP : 0) | (i == 1 || i == 2 ? KEYEVENTF_EXTENDEDKEY : 0);
-    }
-    SendInput(4, input, sizeof input[0]);
-}
-
 // Reaches a field by its access key, clears it and types text, as a user would.
 static bool Fill(HWND dialog, char accessKey, int id, const char* text) {
     for (int attempt = 0; attempt < 3; ++attempt) {
         Alt(accessKey);
         if (!FocusIs(dialog, id)) continue;
         Press(VK_END);
-        ShiftKey(VK_HOME);
+        Chord(VK_SHIFT, VK_HOME, true);
         Press(VK_DELETE);
         if (!WaitFor("the field cleared", 2000, [&] { return ControlText(dialog, id).empty(); })) continue;
         Type(text);
@@ -177,7 +155,7 @@ static void FirstStart() {
     WaitFor("the dialog back", 5000, [&] { return IsWindowVisible(dialog) != FALSE; });
 
     Foreground(dialog);
-    AltKey(VK_F4);
+    Chord(VK_MENU, VK_F4);
     std::string question;
     Check(AnswerMessageBox(&program, "Question", 'n', &question), "the close box asks");
     Check(question == "Are you sure you want to exit?", "the question reads: " + question);
@@ -309,7 +287,7 @@ static void PresetPort() {
                   [&] { return ReadSetting("Port", &type, &data) && data == std::string("\x6e\0\0\0", 4); }),
           "choosing \"110 (POP3)\" and applying stores 110");
     Foreground(dialog);
-    AltKey(VK_F4);
+    Chord(VK_MENU, VK_F4);
     AnswerMessageBox(&program, "Question", 'y');
     Check(WaitForExit(&program, 10000) == 0, "the close box answered Yes: code 0");
 }
@@ -449,7 +427,8 @@ static int HostPid(const char* exeName = "Harkwin.exe") {
         std::string environment = HostFile(base + "/environ");
         std::string program = cmdline.c_str();  // the first word names the program itself
         size_t name = program.find_last_of("\\/");
-        if (lstrcmpiA(program.c_str() + (name == std::string::npos ? 0 : name + 1), exeName) == 0 && environment.find(mine + '\0') != std::string::npos)
+        if (lstrcmpiA(program.c_str() + (name == std::string::npos ? 0 : name + 1), exeName) == 0 &&
+            environment.find(mine + '\0') != std::string::npos)
             pid = candidate;
     } while (!pid && FindNextFileA(search, &found));
     FindClose(search);
@@ -599,7 +578,8 @@ static double StartToDialogMs(const std::string& exe, const char* caption) {
     Program program;
     std::string path = WindowsPath(exe), commandLine = "\"" + path + "\"";
     if (!CreateProcessA(path.c_str(), &commandLine[0], 0, 0, FALSE, 0, 0, 0, &startup, &program.process)) return -1;
-    WaitFor(std::string(caption) + " on screen", 20000, [&] { return FindProgramWindow(&program, caption, true) != 0; });
+    WaitFor(std::string(caption) + " on screen", 20000,
+            [&] { return FindProgramWindow(&program, caption, true) != 0; });
     QueryPerformanceCounter(&now);
     KillProgram(&program);
     return (double)(now.QuadPart - start.QuadPart) * 1000.0 / (double)frequency.QuadPart;

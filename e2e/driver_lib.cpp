@@ -117,6 +117,18 @@ void Alt(char letter) {
     SendKey(VK_MENU, true);
 }
 
+void Chord(WORD modifier, WORD vk, bool extended) {
+    INPUT input[4] = {};
+    WORD keys[4] = {modifier, vk, vk, modifier};
+    for (int i = 0; i < 4; ++i) {
+        input[i].type = INPUT_KEYBOARD;
+        input[i].ki.wVk = keys[i];
+        input[i].ki.dwFlags =
+            (i >= 2 ? KEYEVENTF_KEYUP : 0) | (extended && (i == 1 || i == 2) ? KEYEVENTF_EXTENDEDKEY : 0);
+    }
+    SendInput(4, input, sizeof input[0]);
+}
+
 void Type(const char* text) {
     for (; *text; ++text) {
         SHORT scan = VkKeyScanA(*text);

@@ -32,6 +32,8 @@ HWND FindProgramWindow(const Program* program, const char* caption, bool visible
 void Foreground(HWND window);
 void Press(WORD vk);
 void Alt(char letter);
+// A key pressed while a modifier is held; extended for the navigation keys.
+void Chord(WORD modifier, WORD vk, bool extended = false);
 void Type(const char* text);
 void MoveMouse(int x, int y);
 void Click(int x, int y, bool right = false);
