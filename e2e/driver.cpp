@@ -350,16 +350,21 @@ static void HandPreparedRegistry() {
     ExpectStored("", 80, 60, 300, 0x82810200, 1);
 }
 
+// A listener on loopback, and the program started with a key naming it.
+static bool StartWatchingListener(Listener* listener, Program* program) {
+    if (!OpenListener(listener)) return false;
+    DeleteSettings();
+    WriteSetting("Host", REG_SZ, "127.0.0.1", 10);
+    WriteDwordSetting("Port", listener->port);
+    return StartProgram(program, g_exe);
+}
+
 // A shell restart forgets the icon; the program adds it back as it stands.
 static void ShellRestart() {
     puts("# shell restart");
     Listener listener;
-    if (!OpenListener(&listener)) return;
-    DeleteSettings();
-    WriteSetting("Host", REG_SZ, "127.0.0.1", 10);
-    WriteDwordSetting("Port", listener.port);
     Program program;
-    if (!StartProgram(&program, g_exe)) return;
+    if (!StartWatchingListener(&listener, &program)) return;
     PostMessageA(program.dialog, WM_TIMER, IDT_POLL, 0);
     TrayIs("green", 3000);
     NOTIFYICONDATAA icon = {};
@@ -380,12 +385,8 @@ static void ShellRestart() {
 static void Smoke() {
     puts("# smoke");
     Listener listener;
-    if (!OpenListener(&listener)) return;
-    DeleteSettings();
-    WriteSetting("Host", REG_SZ, "127.0.0.1", 10);
-    WriteDwordSetting("Port", listener.port);
     Program program;
-    if (!StartProgram(&program, g_exe)) return;
+    if (!StartWatchingListener(&listener, &program)) return;
     Check(TrayIs("yellow", 5000), "started: the tray shows yellow");
     PostMessageA(program.dialog, WM_TIMER, IDT_POLL, 0);
     Check(TrayIs("green", 5000), "an accepted probe shows green");
