@@ -2,18 +2,12 @@
 # make test  - install what is needed, build, run every test layer (ends with ctest's summary)
 BUILD ?= build
 JOBS ?= 2
-PACKAGES = cmake g++ make python3 googletest mingw-w64 wine64 wine32:i386 xvfb imagemagick iproute2 util-linux \
-           zip clang libclang-rt-14-dev clang-tidy clang-format cppcheck
 
-.PHONY: run test build deps clean screenshots bench dist fuzz
+.PHONY: run test build deps clean screenshots bench dist fuzz test-fresh
 
+# The packages that provide whatever the build and the tests call and is missing.
 deps:
-	@missing=$$(for p in $(PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
-	if [ -n "$$missing" ]; then \
-	    echo "installing:" $$missing; \
-	    dpkg --add-architecture i386 && \
-	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
-	fi
+	@tools/deps.sh
 
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -43,6 +37,10 @@ dist: build
 FUZZ_LONG ?= 300
 fuzz: build
 	for t in registry fields; do fuzz/run.sh $(CURDIR)/$(BUILD)/fuzz/$${t}_fuzz fuzz/corpus/$$t $(FUZZ_LONG) || exit 1; done
+
+# The README's commands on pristine Debian 12 and 13 roots (root, debootstrap, overlay).
+test-fresh:
+	tools/test_fresh.sh $(SUITES)
 
 clean:
 	rm -rf $(BUILD)

@@ -628,9 +628,27 @@ static void Bench(const std::string& baseline) {
     CloseListener(&listener);
 }
 
+// For `make run`: the dialog of a Harkwin started by someone else is on screen and on top
+// at its centre. Prints where; false when it never got there.
+static bool OnScreen() {
+    HWND dialog = 0;
+    bool shown = WaitFor("the configuration dialog on top", 30000, [&] {
+        dialog = FindWindowA("#32770", "Harkwin Configuration");
+        RECT r;
+        if (!dialog || !IsWindowVisible(dialog) || IsIconic(dialog) || !GetWindowRect(dialog, &r)) return false;
+        POINT centre = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        return GetAncestor(WindowFromPoint(centre), GA_ROOT) == dialog;
+    });
+    RECT r = {};
+    if (shown) GetWindowRect(dialog, &r);
+    printf("dialog on screen: %s %ldx%ld at %ld,%ld\n", shown ? "yes" : "no", r.right - r.left, r.bottom - r.top,
+           r.left, r.top);
+    return shown;
+}
+
 int main(int argc, char** argv) {
     if (argc < 2) {
-        fprintf(stderr, "usage: driver Harkwin.exe [pictures-dir|-] [journeys|smoke|soak]\n");
+        fprintf(stderr, "usage: driver Harkwin.exe [pictures-dir|-] [journeys|smoke|soak|onscreen]\n");
         return 2;
     }
     g_exe = argv[1];
@@ -642,6 +660,7 @@ int main(int argc, char** argv) {
     WSADATA winsock;
     WSAStartup(0x0101, &winsock);
     if (!WaitFor("the notification area", 20000, [] { return FindWindowA("Shell_TrayWnd", 0) != 0; })) return 1;
+    if (journey == "onscreen") return OnScreen() ? 0 : 1;
     if (journey == "bench" && argc > 4) {
         Bench(argv[4]);
     } else if (journey == "smoke") {

@@ -42,18 +42,7 @@ xvfb_pid=$!
 wait_for "the X display" 20 test -s "$work/display" || exit 1
 export DISPLAY=:$(head -n 1 "$work/display")
 
-wineboot -i >"$work/wineboot.log" 2>&1 || { say "wineboot failed"; cat "$work/wineboot.log" >&2; exit 1; }
-cat >"$work/shell.reg" <<'REG'
-REGEDIT4
-
-[HKEY_CURRENT_USER\Software\Wine\Explorer]
-"Desktop"="shell"
-
-[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
-"shell"="800x600"
-REG
-wine regedit /S "$work/shell.reg" >/dev/null 2>&1 || { say "cannot select the shell desktop"; exit 1; }
-wineserver -w
+"$(dirname "$0")/prepare_prefix.sh" || exit 1
 
 "$@"
 rc=$?

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Makes $WINEPREFIX ready for Harkwin: created, with Wine's own fonts, and with every program
+# on Wine's "shell" desktop, the one with a notification area.
+set -u
+say() { echo "prepare_prefix: $*" >&2; }
+if [ ! -e "$WINEPREFIX/system.reg" ]; then
+    log=$(mktemp /tmp/harkwin-wineboot.XXXXXX)
+    wineboot -i >"$log" 2>&1 || { say "wineboot failed"; cat "$log" >&2; rm -f "$log"; exit 1; }
+    rm -f "$log"
+fi
+# Wine 8 reaches its shipped fonts only by a path it refuses ("..") and would draw the dialog
+# with a fallback face; a copy in the prefix is found.
+fonts=$WINEPREFIX/drive_c/windows/Fonts
+mkdir -p "$fonts"
+cp -n /usr/share/wine/fonts/* "$fonts/" 2>/dev/null || { say "no fonts in /usr/share/wine/fonts (package fonts-wine)"; exit 1; }
+wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1 &&
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 800x600 /f >/dev/null 2>&1 ||
+    { say "cannot select the shell desktop"; exit 1; }
+wineserver -w

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# One run of test_fresh.sh, as process 1 of its own mount and process namespaces: an overlay
+# over the pristine root, a clean clone of HEAD, then as root inside it the README's
+# `make test` and `make run` without a display. Everything left running dies with it.
+#   fresh_run.sh REPO SUITE-CACHE RUN-DIR
+set -euo pipefail
+repo=$1 suite_cache=$2 run=$3
+suite=$(basename "$suite_cache")
+m=$run/root
+say() { echo "test-fresh[$suite]: $*" >&2; }
+
+mount -t overlay overlay -o "lowerdir=$suite_cache/root,upperdir=$run/upper,workdir=$run/work" "$m"
+mount -t proc proc "$m/proc"
+mount --rbind /sys "$m/sys"
+mount --rbind /dev "$m/dev"
+mount -t tmpfs tmpfs "$m/tmp"
+mount --bind "$suite_cache/archives" "$m/var/cache/apt/archives"
+cp /etc/resolv.conf "$m/etc/resolv.conf"
+git clone -q "$repo" "$m/root/harkwin"
+say "clean clone of $(git -C "$m/root/harkwin" log -1 --format=%h)"
+
+inside() {
+    chroot "$m" /usr/bin/env -i HOME=/root LANG=C.UTF-8 \
+        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin /bin/bash -c "$1"
+}
+
+start=$SECONDS
+inside 'apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq make >/dev/null'
+say "make installed"
+rc=0
+inside 'cd /root/harkwin && make test' || rc=$?
+say "make test exited with $rc after $((SECONDS - start)) s"
+[ $rc -eq 0 ] || exit $rc
+
+# make run keeps the program running until stopped: wait for its word, then stop its
+# process group (SIGTERM: a background job ignores SIGINT).
+log=$run/make-run.log
+setsid bash -c "$(declare -f inside); m=$m; inside 'cd /root/harkwin && exec make run'" >"$log" 2>&1 &
+runner=$!
+deadline=$((SECONDS + 240))
+until grep -q "Harkwin is running" "$log" || ! kill -0 $runner 2>/dev/null; do
+    if [ $SECONDS -ge $deadline ]; then say "make run said nothing within 240 s"; break; fi
+    sleep 0.5
+done
+cat "$log"
+ok=0
+grep -q "Harkwin is running" "$log" && kill -0 $runner 2>/dev/null && ok=1
+kill -TERM -- -$runner 2>/dev/null || true
+for _ in $(seq 100); do kill -0 $runner 2>/dev/null || break; sleep 0.2; done
+kill -KILL -- -$runner 2>/dev/null || true
+wait $runner 2>/dev/null || true
+shot=$m/root/harkwin/build/harkwin-run.png
+if [ $ok = 1 ] && [ -s "$shot" ]; then
+    mkdir -p "$repo/build"
+    cp "$shot" "$repo/build/fresh-$suite-run.png"
+    say "make run showed the dialog; its screenshot is build/fresh-$suite-run.png"
+else
+    say "make run did not bring the program up"
+    exit 1
+fi

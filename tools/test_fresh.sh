@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Runs the README's two commands where nothing was installed by hand: on a pristine Debian
+# root per release, made once by debootstrap and then only ever the read-only lower layer of
+# an overlay, so every run starts from the same clean system. Needs root.
+#   test_fresh.sh [suite...]          (default: bookworm trixie)
+# HARKWIN_FRESH_CACHE (default /var/cache/harkwin-fresh) keeps the roots and the downloaded
+# packages between runs; the packages only spare the download, each run installs afresh.
+set -euo pipefail
+repo=$(cd "$(dirname "$0")/.." && pwd)
+cache=${HARKWIN_FRESH_CACHE:-/var/cache/harkwin-fresh}
+suites=("$@")
+[ ${#suites[@]} -gt 0 ] || suites=(bookworm trixie)
+
+say() { echo "test-fresh: $*" >&2; }
+[ "$(id -u)" = 0 ] || { say "needs root (debootstrap, overlay and chroot)"; exit 1; }
+for tool in debootstrap git; do
+    command -v $tool >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $tool >/dev/null
+done
+
+# The Debian archive this machine's own apt sources name (deb822 or one-line format).
+mirror() {
+    local uri
+    uri=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null |
+          awk '/^URIs:/ { for (i = 2; i <= NF; i++) print $i }' | grep -v -- '-security' | head -n 1)
+    [ -n "$uri" ] || uri=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+          awk '$1 == "deb" { for (i = 2; i <= NF; i++) if ($i ~ /^[a-z]+:\/\//) { print $i; break } }' |
+          grep -v -- '-security' | head -n 1)
+    [ -n "$uri" ] || { say "no Debian archive in this machine's apt sources"; return 1; }
+    echo "$uri"
+}
+
+make_root() {
+    local suite=$1 root=$cache/$1/root
+    [ -x "$root/usr/bin/apt-get" ] && return 0
+    local url tmp=$cache/$suite/root.new
+    url=$(mirror)
+    say "making a pristine $suite root from $url (once)"
+    rm -rf "$tmp"; mkdir -p "$tmp"
+    debootstrap --variant=minbase "$suite" "$tmp" "$url" >"$cache/$suite/debootstrap.log" 2>&1 ||
+        { say "debootstrap $suite failed, see $cache/$suite/debootstrap.log"; return 1; }
+    # What every installed machine has and minbase lacks.
+    printf '127.0.0.1\tlocalhost\n::1\t\tlocalhost ip6-localhost ip6-loopback\n' >"$tmp/etc/hosts"
+    rm -rf "$tmp/var/cache/apt/archives"/*.deb
+    mv "$tmp" "$root"
+}
+
+# run_suite SUITE: one run in a fresh overlay over the pristine root. The run's own mount
+# and process namespaces end with it, so nothing it started outlives it.
+run_suite() {
+    local suite=$1 run
+    run=$(mktemp -d /var/tmp/harkwin-fresh.XXXXXX)
+    mkdir -p "$run/upper" "$run/work" "$run/root" "$cache/$suite/archives/partial"
+    local rc=0
+    unshare --mount --pid --fork --kill-child -- "$repo/tools/fresh_run.sh" \
+        "$repo" "$cache/$suite" "$run" || rc=$?
+    rm -rf "$run"
+    return $rc
+}
+
+failed=()
+for suite in "${suites[@]}"; do
+    start=$SECONDS
+    make_root "$suite" || { failed+=("$suite"); continue; }
+    if run_suite "$suite"; then say "$suite passed in $((SECONDS - start)) s"
+    else say "$suite FAILED after $((SECONDS - start)) s"; failed+=("$suite"); fi
+done
+[ ${#failed[@]} -eq 0 ] || { say "failed on: ${failed[*]}"; exit 1; }
+say "passed on: ${suites[*]}"
