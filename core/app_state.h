@@ -13,7 +13,7 @@ struct LookupSlot {
     char buffer[MAXGETHOSTSTRUCT];
 };
 
-// The tray record in its first layout (88 bytes on 32-bit).
+// The tray record; its size field names the first layout (88 bytes on 32-bit).
 typedef NOTIFYICONDATAA TrayIcon;
 
 struct AppState {
@@ -33,6 +33,8 @@ struct AppState {
     UINT taskbarCreated;  // the shell's "TaskbarCreated" message
     bool exiting;         // the exit sequence has begun
     bool confirming;      // an exit confirmation is open
+    bool trayRefused;     // start-up could not add the icon: the program is ending without one
+    bool trackingMenu;    // the tray menu is open
 };
 
 extern AppState g_app;

@@ -15,6 +15,8 @@ static void InitDialog(AppState* app, HWND window) {
     app->pendingLookup = 0;
     app->exiting = false;
     app->confirming = false;
+    app->trayRefused = false;
+    app->trackingMenu = false;
     // A shell that restarts forgets every icon and says so with this message.
     app->taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
 
@@ -38,6 +40,7 @@ static void InitDialog(AppState* app, HWND window) {
 
     PrepareTrayIcon(app, "Initializing...");
     if (!AddTrayIcon(app)) {
+        app->trayRefused = true;  // no shell restart may add an icon that nothing would delete
         (void)MessageBoxA(window, "Error adding tray icon!", 0, MB_ICONERROR);  // the answer is always OK
         (void)EndDialog(window, 1);
     }
@@ -58,8 +61,15 @@ static void RunExitSequence(AppState* app) {
 }
 
 // The tray menu stays usable while the question is open: a second request is ignored.
+// A request while the tray menu is open is asked again once the menu has closed, so the
+// exit sequence never destroys a menu that is being tracked.
 static void ConfirmExit(AppState* app) {
     if (app->confirming || app->exiting) return;
+    if (app->trackingMenu) {
+        (void)EndMenu();                                        // fails only when no menu is open
+        (void)PostMessageA(app->window, WM_CLOSE, 0, 0);  // our own queue: refused only when full
+        return;
+    }
     app->confirming = true;
     int answer = MessageBoxA(app->window, "Are you sure you want to exit?", "Question", MB_YESNO | MB_ICONQUESTION);
     app->confirming = false;
@@ -106,7 +116,7 @@ INT_PTR CALLBACK ConfigDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
         return TRUE;
     default:
         if (app->taskbarCreated != 0 && message == app->taskbarCreated) {
-            if (!app->exiting) (void)AddTrayIcon(app);  // if the new shell refuses, there is nothing better to do
+            if (!app->exiting && !app->trayRefused) (void)AddTrayIcon(app);  // a refusal waits for the next shell
             return TRUE;
         }
         return FALSE;

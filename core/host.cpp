@@ -1,6 +1,6 @@
 #include "core/host.h"
 
-#include "probe/probe.h"
+#include <string.h>
 
 char* NewHostString(const char* text, size_t length) {
     char* host = (char*)HeapAlloc(GetProcessHeap(), 0, length + 1);
@@ -10,11 +10,12 @@ char* NewHostString(const char* text, size_t length) {
     return host;
 }
 
-void ReplaceHost(AppState* app, char* host) {
-    char* old = app->settings.Host;
-    if (!old || lstrcmpA(old, host) != 0) ForgetTarget(app);
+bool ReplaceHost(AppState* app, char* host) {
+    const char* old = app->settings.Host;
+    bool changed = !old || strcmp(old, host) != 0;
     FreeHost(app);
     app->settings.Host = host;
+    return changed;
 }
 
 void FreeHost(AppState* app) {

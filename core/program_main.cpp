@@ -7,7 +7,7 @@ AppState g_app;
 int ProgramMain(HINSTANCE instance) {
     g_app.instance = instance;
     INITCOMMONCONTROLSEX controls = {8, ICC_USEREX_CLASSES};
-    (void)InitCommonControlsEx(&controls);  // without it the dialog fails to open, which is reported below
+    (void)InitCommonControlsEx(&controls);  // without it the dialog fails to open and the exit code is -1
     WSADATA winsock;
     if (WSAStartup(0x0101, &winsock) != 0) {
         (void)MessageBoxA(0, "Error starting Winsock!", 0, MB_ICONERROR);  // the answer is always OK

@@ -229,6 +229,47 @@ static void FirstStart() {
     ExpectStored("127.0.0.1", listener.port, 2, 300, 0x82810200, 1);
 }
 
+static bool ApplyDisabled(HWND dialog) {
+    return WaitFor("Apply disabled", 3000, [&] { return !IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY)); });
+}
+
+// Apply disables itself; the keyboard must go on working after it, by a click or by Alt+A.
+static void KeyboardAfterApply() {
+    puts("# keyboard after Apply");
+    Program program;
+    if (!StartProgram(&program, g_exe)) return;
+    HWND dialog = program.dialog;
+    POINT icon = TrayIconCentre();
+    Foreground(dialog);
+    Fill(dialog, 'l', IDC_POLL, "7");
+    RECT apply = WindowArea(GetDlgItem(dialog, IDC_APPLY));
+    Click((apply.left + apply.right) / 2, (apply.top + apply.bottom) / 2);
+    Check(ApplyDisabled(dialog) && FocusIs(dialog, IDOK), "after a click on Apply the focus is on OK");
+    Press(VK_TAB);
+    Check(FocusIs(dialog, IDCANCEL), "Tab moves the focus on");
+    Press(VK_ESCAPE);
+    Check(WaitFor("Esc to hide the dialog", 3000, [&] { return !IsWindowVisible(dialog); }), "Esc hides the dialog");
+
+    DoubleClick(icon.x, icon.y);
+    WaitFor("the dialog back", 5000, [&] { return IsWindowVisible(dialog) != FALSE; });
+    Foreground(dialog);
+    Check(FocusedControl(dialog) != 0, "shown again, the dialog has the focus");
+    Fill(dialog, 'l', IDC_POLL, "8");
+    Alt('a');
+    Check(ApplyDisabled(dialog) && FocusIs(dialog, IDOK), "after Alt+A the focus is on OK");
+    Press(VK_RETURN);
+    Check(WaitFor("Enter to press OK", 3000, [&] { return !IsWindowVisible(dialog); }), "Enter presses OK");
+    bool asked = false;
+    for (DWORD start = GetTickCount(); !asked && GetTickCount() - start < 500; Sleep(10))
+        asked = FindProgramWindow(&program, "Question", true) != 0;
+    Check(!asked, "and no exit question");
+    DoubleClick(icon.x, icon.y);
+    WaitFor("the dialog back", 5000, [&] { return IsWindowVisible(dialog) != FALSE; });
+    Foreground(dialog);
+    Check(FocusedControl(dialog) != 0, "shown from the tray, the dialog has the focus");
+    KillProgram(&program);
+}
+
 // The settings come back; a colour change and a bad port.
 static void SecondStart() {
     puts("# second start");
@@ -669,6 +710,7 @@ int main(int argc, char** argv) {
         Soak();
     } else {
         FirstStart();
+        KeyboardAfterApply();
         SecondStart();
         PresetPort();
         HandPreparedRegistry();

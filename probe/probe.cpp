@@ -7,17 +7,22 @@
 
 // A connect notice already queued for a socket we close carries its handle, which the next
 // socket may be given again: take such notices out of the queue before the handle is reused.
+// The others go back, each to its own window (the filter also takes the dialog's children's).
+// Past 64 kept notices the search stops: the rest stay queued, unexamined, ahead of the
+// kept ones, and a stale notice among them would be taken for the next socket's. Our
+// notices are dispatched as they come, so the queue never holds nearly that many.
 static void DiscardQueuedConnectNotices(AppState* app, SOCKET closed) {
     MSG kept[64];
     unsigned count = 0;
     MSG msg;
     while (count < 64 && PeekMessageA(&msg, app->window, WM_APP_NOTIFY, WM_APP_NOTIFY, PM_REMOVE)) {
-        if (msg.wParam == (WPARAM)closed && WSAGETSELECTEVENT(msg.lParam) == FD_CONNECT) continue;
+        if (msg.hwnd == app->window && msg.wParam == (WPARAM)closed && WSAGETSELECTEVENT(msg.lParam) == FD_CONNECT)
+            continue;
         kept[count++] = msg;
     }
     for (unsigned i = 0; i < count; ++i)
         // Re-posting into our own queue can only fail when the queue is full; then it is lost either way.
-        (void)PostMessageA(app->window, kept[i].message, kept[i].wParam, kept[i].lParam);
+        (void)PostMessageA(kept[i].hwnd, kept[i].message, kept[i].wParam, kept[i].lParam);
 }
 
 void CloseProbeSocket(AppState* app) {
@@ -28,7 +33,7 @@ void CloseProbeSocket(AppState* app) {
     DiscardQueuedConnectNotices(app, closed);
 }
 
-void ForgetTarget(AppState* app) {
+void AbandonTarget(AppState* app) {
     app->target.sin_addr.s_addr = INADDR_NONE;
     app->pendingLookup = 0;
 }

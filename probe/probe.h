@@ -11,8 +11,9 @@ void OnLookupResult(AppState* app, LPARAM lParam);
 
 // Frees the buffer of an abandoned lookup whose reply this is; false when task is unknown.
 bool ReleaseLookup(AppState* app, WPARAM task);
-// The next probe resolves Host again; the pending lookup's reply will change nothing.
-void ForgetTarget(AppState* app);
+// Forgets the cached address and abandons the pending lookup, whose reply will change
+// nothing: the next probe resolves Host again.
+void AbandonTarget(AppState* app);
 void CloseProbeSocket(AppState* app);
 
 #endif

@@ -24,7 +24,9 @@ static void ShowTrayMenu(AppState* app) {
     (void)GetCursorPos(&cursor);  // on failure the menu opens at the corner, still usable
     Activate(app);
     UINT flags = TPM_RETURNCMD | TPM_NONOTIFY | TPM_BOTTOMALIGN | TPM_RIGHTALIGN | TPM_RIGHTBUTTON;
+    app->trackingMenu = true;
     BOOL chosen = TrackPopupMenuEx(app->popup, flags, cursor.x, cursor.y, app->window, 0);
+    app->trackingMenu = false;
     if (chosen == ID_TRAY_CONFIGURATION)
         SendMessageA(app->window, WM_APP_NOTIFY, 0, WM_LBUTTONDBLCLK);
     else if (chosen == ID_TRAY_EXIT)

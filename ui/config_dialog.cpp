@@ -2,6 +2,7 @@
 
 #include "core/host.h"
 #include "core/periods.h"
+#include "probe/probe.h"
 #include "store/settings_store.h"
 #include "tray/status.h"
 #include "ui/field_rules.h"
@@ -15,7 +16,11 @@ static const int FlashBoxes[StatusCount] = {IDC_FLASH_TRYING, IDC_FLASH_OFFLINE,
 static HWND Control(AppState* app, int id) { return GetDlgItem(app->window, id); }
 
 void EnableApply(AppState* app, bool enable) {
-    (void)EnableWindow(Control(app, IDC_APPLY), enable);  // returns the previous state
+    HWND apply = Control(app, IDC_APPLY);
+    // A disabled window loses the focus to nothing and the keyboard goes dead: hand it to the
+    // default button first, as the dialog manager moves it, so Enter still means OK.
+    if (!enable && GetFocus() == apply) (void)SendMessageA(app->window, WM_NEXTDLGCTL, (WPARAM)Control(app, IDOK), TRUE);
+    (void)EnableWindow(apply, enable);  // returns the previous state
 }
 
 void FillDialogLists(AppState* app) {
@@ -101,7 +106,7 @@ bool DialogToSettings(AppState* app) {
         FreeText(host);
         return Refuse(app, IDC_HOST);
     }
-    ReplaceHost(app, host);
+    if (ReplaceHost(app, host)) AbandonTarget(app);
 
     char* portText = ReadControlText(app, IDC_PORT);
     uint16_t port = 0;

@@ -249,6 +249,22 @@ TEST_F(DialogTest, ShowActionDiscardsUnappliedEdits) {
     EXPECT_FALSE(IsIconic(window));
 }
 
+TEST_F(DialogTest, DisablingApplyHandsItsFocusToOk) {
+    const char* paths[] = {"apply", "show"};
+    for (const char* path : paths) {
+        SetText(IDC_HOST, "example.org");
+        ASSERT_TRUE(ApplyEnabled());
+        SetFocus(Item(IDC_APPLY));
+        if (path[0] == 'a')
+            Command(IDC_APPLY);
+        else
+            SendMessageA(window, WM_APP_NOTIFY, 0, WM_LBUTTONDBLCLK);
+        EXPECT_FALSE(ApplyEnabled()) << path;
+        EXPECT_EQ(Item(IDOK), GetFocus()) << path;
+        EXPECT_EQ(BS_DEFPUSHBUTTON, GetWindowLongA(Item(IDOK), GWL_STYLE) & 0xF) << path << ": OK stays the default";
+    }
+}
+
 TEST_F(DialogTest, TrayMenuCommands) {
     struct Row {
         BOOL chosen;

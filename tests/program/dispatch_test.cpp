@@ -111,7 +111,13 @@ TEST_F(ProgramTest, StartUpFailuresEndWithCodeOne) {
 
     ResetSpies();
     g_spy.failTrayAdd = true;
+    g_spy.messageBox = [](const char*, const char*, UINT) {
+        g_spy.failTrayAdd = false;  // a shell restarts while the error is on screen
+        SendMessageA(g_app.window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+        return IDOK;
+    };
     EXPECT_EQ(1, ProgramMain(g_app.instance));
+    EXPECT_EQ(1u, SpyCalls("Shell_NotifyIcon ADD").size()) << "no icon that nothing would delete";
     EXPECT_EQ(std::vector<std::string>({"MessageBox Error adding tray icon!|(none)|0x10|owned"}),
               SpyCalls("MessageBox"));
     // The dialog ends before it is shown; the status is still set, and no exit sequence runs.
@@ -199,6 +205,22 @@ TEST_F(ProgramTest, ExitAnsweredYesRunsTheSequenceOnceInOrder) {
     EXPECT_EQ("EndDialog 0", sequence[7]);
     EXPECT_EQ(nullptr, g_app.settings.Host);
     EXPECT_TRUE(g_app.exiting);
+}
+
+TEST_F(ProgramTest, ExitAskedWhileTheTrayMenuIsOpenWaitsForItToClose) {
+    OpenDialog();
+    g_spy.messageBox = [](const char*, const char*, UINT) { return IDYES; };
+    bool destroyedUnderTheMenu = true;
+    g_spy.trackPopup = [&](HMENU, UINT) {
+        SendMessageA(window, WM_CLOSE, 0, 0);  // another program asks the window to close
+        destroyedUnderTheMenu = Logged("DestroyMenu");
+        return (BOOL)0;
+    };
+    SendMessageA(window, WM_APP_NOTIFY, 0, WM_RBUTTONUP);
+    EXPECT_FALSE(destroyedUnderTheMenu);
+    EXPECT_TRUE(Logged("EndMenu"));
+    EXPECT_TRUE(PumpUntil([] { return g_app.exiting; })) << "asked once the menu has closed";
+    EXPECT_EQ(1u, SpyCalls("DestroyMenu").size());
 }
 
 TEST_F(ProgramTest, ShellRestartAddsTheIconBackAsItStands) {

@@ -6,6 +6,7 @@
 #include "core/host.h"
 #include "probe/probe.h"
 #include "tray/status.h"
+#include "ui/config_dialog.h"
 
 class ProbeTest : public ProgramTest {
 protected:
@@ -13,8 +14,9 @@ protected:
         ProgramTest::SetUp();
         OpenDialog();
     }
+    // As an applied dialog sets them.
     void Target(const char* host, u_short port, DWORD resolve = 1) {
-        ReplaceHost(&g_app, NewHostString(host, strlen(host)));
+        if (ReplaceHost(&g_app, NewHostString(host, strlen(host)))) AbandonTarget(&g_app);
         g_app.settings.Port = port;
         g_app.settings.Resolve = resolve;
     }
@@ -57,6 +59,18 @@ TEST_F(ProbeTest, AcceptedAndRefusedConnections) {
     EXPECT_EQ(0u, Lookups());
 }
 
+TEST_F(ProbeTest, ClosingKeepsOtherNoticesForTheirOwnWindows) {
+    g_app.socket = socket(AF_INET, SOCK_STREAM, 0);
+    WPARAM closed = (WPARAM)g_app.socket;
+    HWND child = Item(IDC_HOST);
+    PostMessageA(child, WM_APP_NOTIFY, closed, WSAMAKESELECTREPLY(FD_CONNECT, 0));  // the control's own message
+    CloseProbeSocket(&g_app);
+    MSG m;
+    ASSERT_TRUE(PeekMessageA(&m, window, WM_APP_NOTIFY, WM_APP_NOTIFY, PM_REMOVE));
+    EXPECT_EQ(child, m.hwnd);
+    EXPECT_EQ(closed, m.wParam);
+}
+
 TEST_F(ProbeTest, NamesAreLookedUpAsResolveSays) {
     u_short port;
     SOCKET listener = OpenListener(&port);
@@ -75,11 +89,15 @@ TEST_F(ProbeTest, NamesAreLookedUpAsResolveSays) {
     }
     EXPECT_EQ(1u, Lookups()) << "the found address stays in use";
     EXPECT_EQ(inet_addr("127.0.0.1"), g_app.target.sin_addr.s_addr);
-    // A new host forgets it.
-    ReplaceHost(&g_app, NewHostString("localhost", 9));
-    EXPECT_EQ(inet_addr("127.0.0.1"), g_app.target.sin_addr.s_addr) << "the same host keeps it";
-    ReplaceHost(&g_app, NewHostString("127.0.0.1", 9));
-    EXPECT_EQ(INADDR_NONE, g_app.target.sin_addr.s_addr);
+    // Applying a new host forgets it; names a locale calls equal are different hosts.
+    const char* hosts[][2] = {{"localhost", "kept"}, {"127.0.0.1", "forgotten"},
+                              {"strasse.example", "forgotten"}, {"stra\xdf" "e.example", "forgotten"}};
+    for (auto& h : hosts) {
+        g_app.target.sin_addr.s_addr = inet_addr("127.0.0.1");
+        SetDlgItemTextA(window, IDC_HOST, h[0]);
+        ASSERT_TRUE(DialogToSettings(&g_app));
+        EXPECT_EQ(std::string(h[1]) == "kept", g_app.target.sin_addr.s_addr != INADDR_NONE) << h[0];
+    }
     closesocket(listener);
 
     g_spy.log.clear();

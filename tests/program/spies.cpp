@@ -64,6 +64,11 @@ BOOL Spy_TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND window, LPT
     return g_spy.trackPopup ? g_spy.trackPopup(menu, flags) : 0;
 }
 
+BOOL Spy_EndMenu(void) {
+    Log("EndMenu");
+    return EndMenu();
+}
+
 BOOL Spy_EndDialog(HWND window, INT_PTR result) {
     Log("EndDialog %d", (int)result);
     return EndDialog(window, result);

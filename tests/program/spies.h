@@ -15,6 +15,7 @@ BOOL Spy_PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int Spy_MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
 BOOL Spy_MessageBeep(UINT type);
 BOOL Spy_TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND window, LPTPMPARAMS params);
+BOOL Spy_EndMenu(void);
 BOOL Spy_EndDialog(HWND window, INT_PTR result);
 BOOL Spy_DestroyMenu(HMENU menu);
 HWND Spy_SetActiveWindow(HWND window);
@@ -41,6 +42,7 @@ int Spy_WSACancelAsyncRequest(HANDLE task);
 #define MessageBoxA(o, t, c, s) Spy_MessageBoxA(o, t, c, s)
 #define MessageBeep(t) Spy_MessageBeep(t)
 #define TrackPopupMenuEx(m, f, x, y, w, p) Spy_TrackPopupMenuEx(m, f, x, y, w, p)
+#define EndMenu() Spy_EndMenu()
 #define EndDialog(w, r) Spy_EndDialog(w, r)
 #define DestroyMenu(m) Spy_DestroyMenu(m)
 #define SetActiveWindow(w) Spy_SetActiveWindow(w)
