@@ -66,7 +66,7 @@ static void RunExitSequence(AppState* app) {
 static void ConfirmExit(AppState* app) {
     if (app->confirming || app->exiting) return;
     if (app->trackingMenu) {
-        (void)EndMenu();                                        // fails only when no menu is open
+        (void)EndMenu();                                  // fails only when no menu is open
         (void)PostMessageA(app->window, WM_CLOSE, 0, 0);  // our own queue: refused only when full
         return;
     }

@@ -19,7 +19,8 @@ void EnableApply(AppState* app, bool enable) {
     HWND apply = Control(app, IDC_APPLY);
     // A disabled window loses the focus to nothing and the keyboard goes dead: hand it to the
     // default button first, as the dialog manager moves it, so Enter still means OK.
-    if (!enable && GetFocus() == apply) (void)SendMessageA(app->window, WM_NEXTDLGCTL, (WPARAM)Control(app, IDOK), TRUE);
+    if (!enable && GetFocus() == apply)
+        (void)SendMessageA(app->window, WM_NEXTDLGCTL, (WPARAM)Control(app, IDOK), TRUE);
     (void)EnableWindow(apply, enable);  // returns the previous state
 }
 

@@ -90,8 +90,12 @@ TEST_F(ProbeTest, NamesAreLookedUpAsResolveSays) {
     EXPECT_EQ(1u, Lookups()) << "the found address stays in use";
     EXPECT_EQ(inet_addr("127.0.0.1"), g_app.target.sin_addr.s_addr);
     // Applying a new host forgets it; names a locale calls equal are different hosts.
-    const char* hosts[][2] = {{"localhost", "kept"}, {"127.0.0.1", "forgotten"},
-                              {"strasse.example", "forgotten"}, {"stra\xdf" "e.example", "forgotten"}};
+    const char* hosts[][2] = {{"localhost", "kept"},
+                              {"127.0.0.1", "forgotten"},
+                              {"strasse.example", "forgotten"},
+                              {"stra\xdf"
+                               "e.example",
+                               "forgotten"}};
     for (auto& h : hosts) {
         g_app.target.sin_addr.s_addr = inet_addr("127.0.0.1");
         SetDlgItemTextA(window, IDC_HOST, h[0]);
