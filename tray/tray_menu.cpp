@@ -17,6 +17,9 @@ void ShowConfigDialog(AppState* app) {
     (void)ShowWindow(app->window, SW_SHOW);  // returns the previous visibility
     (void)ShowWindow(app->window, SW_SHOWNORMAL);
     Activate(app);
+    // Activation restores only a focus the dialog saved when it was hidden, which it may not
+    // have: a dialog without one leaves the keyboard dead.
+    if (!IsChild(app->window, GetFocus())) FocusDefaultButton(app);
 }
 
 static void ShowTrayMenu(AppState* app) {

@@ -15,12 +15,16 @@ static const int FlashBoxes[StatusCount] = {IDC_FLASH_TRYING, IDC_FLASH_OFFLINE,
 
 static HWND Control(AppState* app, int id) { return GetDlgItem(app->window, id); }
 
+// As the dialog manager moves it, so the default-button highlight stays right.
+void FocusDefaultButton(AppState* app) {
+    (void)SendMessageA(app->window, WM_NEXTDLGCTL, (WPARAM)Control(app, IDOK), TRUE);
+}
+
 void EnableApply(AppState* app, bool enable) {
     HWND apply = Control(app, IDC_APPLY);
-    // A disabled window loses the focus to nothing and the keyboard goes dead: hand it to the
-    // default button first, as the dialog manager moves it, so Enter still means OK.
-    if (!enable && GetFocus() == apply)
-        (void)SendMessageA(app->window, WM_NEXTDLGCTL, (WPARAM)Control(app, IDOK), TRUE);
+    // A disabled window loses the focus to nothing and the keyboard goes dead; OK takes it,
+    // not the next control in Tab order ("E&xit"), so Enter still means OK.
+    if (!enable && GetFocus() == apply) FocusDefaultButton(app);
     (void)EnableWindow(apply, enable);  // returns the previous state
 }
 

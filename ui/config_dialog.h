@@ -8,6 +8,8 @@ void FillDialogLists(AppState* app);
 void SettingsToDialog(AppState* app);
 bool DialogToSettings(AppState* app);
 void OnDialogCommand(AppState* app, WPARAM wParam);
+// Disabling Apply first hands its focus to OK.
 void EnableApply(AppState* app, bool enable);
+void FocusDefaultButton(AppState* app);
 
 #endif

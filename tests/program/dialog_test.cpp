@@ -250,11 +250,15 @@ TEST_F(DialogTest, ShowActionDiscardsUnappliedEdits) {
 }
 
 TEST_F(DialogTest, DisablingApplyHandsItsFocusToOk) {
-    const char* paths[] = {"apply", "show"};
-    for (const char* path : paths) {
+    struct Row {
+        const char* path;
+        HWND focus;
+    } rows[] = {{"apply", Item(IDC_APPLY)}, {"show", Item(IDC_APPLY)}, {"show without a focus", 0}};
+    for (const Row& r : rows) {
+        const char* path = r.path;
         SetText(IDC_HOST, "example.org");
         ASSERT_TRUE(ApplyEnabled());
-        SetFocus(Item(IDC_APPLY));
+        SetFocus(r.focus);
         if (path[0] == 'a')
             Command(IDC_APPLY);
         else
