@@ -669,8 +669,9 @@ static void Bench(const std::string& baseline, const std::string& skeleton) {
     CloseListener(&listener);
 }
 
-// For `make run`: the dialog of a Harkwin started by someone else is on screen and on top
-// at its centre. Prints where; false when it never got there.
+// For `make run`: the dialog of a Harkwin started by someone else is on screen, on top at
+// its centre, and fully painted (its pixels no longer change). Prints where; false when it
+// never got there.
 static bool OnScreen() {
     HWND dialog = 0;
     bool shown = WaitFor("the configuration dialog on top", 30000, [&] {
@@ -682,6 +683,13 @@ static bool OnScreen() {
     });
     RECT r = {};
     if (shown) GetWindowRect(dialog, &r);
+    std::vector<char> before;
+    DWORD since = GetTickCount();
+    shown = shown && WaitFor("the dialog fully painted", 10000, [&] {
+                std::vector<char> now = ReadScreen(r);
+                if (now != before) before = now, since = GetTickCount();
+                return GetTickCount() - since >= 500;
+            });
     printf("dialog on screen: %s %ldx%ld at %ld,%ld\n", shown ? "yes" : "no", r.right - r.left, r.bottom - r.top,
            r.left, r.top);
     return shown;

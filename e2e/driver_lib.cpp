@@ -341,15 +341,20 @@ bool AcceptClosedWithoutData(Listener* listener, DWORD timeoutMs) {
     return closed;
 }
 
-bool SaveScreen(const std::string& path, RECT area) {
-    int width = area.right - area.left, height = area.bottom - area.top;
-    int stride = (width * 3 + 3) & ~3;
+static BITMAPINFOHEADER ScreenHeader(RECT area) {
     BITMAPINFOHEADER header = {};
     header.biSize = sizeof header;
-    header.biWidth = width;
-    header.biHeight = height;
+    header.biWidth = area.right - area.left;
+    header.biHeight = area.bottom - area.top;
     header.biPlanes = 1;
     header.biBitCount = 24;
+    return header;
+}
+
+std::vector<char> ReadScreen(RECT area) {
+    BITMAPINFOHEADER header = ScreenHeader(area);
+    int width = header.biWidth, height = header.biHeight;
+    int stride = (width * 3 + 3) & ~3;
     std::vector<char> pixels((size_t)stride * height);
     HDC screen = GetDC(0);
     HDC memory = CreateCompatibleDC(screen);
@@ -361,6 +366,12 @@ bool SaveScreen(const std::string& path, RECT area) {
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(0, screen);
+    return pixels;
+}
+
+bool SaveScreen(const std::string& path, RECT area) {
+    BITMAPINFOHEADER header = ScreenHeader(area);
+    std::vector<char> pixels = ReadScreen(area);
     BITMAPFILEHEADER file = {};
     file.bfType = 0x4D42;
     file.bfOffBits = sizeof file + sizeof header;

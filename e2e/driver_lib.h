@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // Checks: each prints a line; the driver ends with the count of both.
 bool Check(bool ok, const std::string& what);
@@ -69,6 +70,8 @@ void CloseListener(Listener* listener);
 // Waits for one connection; tells whether the peer closed it without sending a byte.
 bool AcceptClosedWithoutData(Listener* listener, DWORD timeoutMs);
 
+// A screen rectangle's 24-bit pixels, rows bottom-up, each padded to 4 bytes.
+std::vector<char> ReadScreen(RECT area);
 // Saves a screen rectangle as a 24-bit BMP file (the harness turns it into PNG).
 bool SaveScreen(const std::string& path, RECT area);
 

@@ -5,7 +5,7 @@
 #   run.sh path/to/Harkwin.exe build-dir
 set -u
 exe=$1 build=$2
-driver=$(dirname "$exe")/driver.exe
+driver=$build/win-x86_64/driver.exe
 export WINEPREFIX=${WINEPREFIX:-$HOME/.wine-harkwin} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 fail() { echo "make run: $*" >&2; exit 1; }
 
@@ -34,14 +34,17 @@ echo "no display: started a virtual one at $DISPLAY"
 
 wine "$exe" &
 program=$!
-# Asked of the window manager itself: visible, not minimised, on top at its centre.
-wine "$driver" "$exe" - onscreen >"$work/onscreen" 2>&1
-shown=$?
-if ! kill -0 "$program" 2>/dev/null; then
-    wait "$program"
-    fail "Harkwin.exe ended with exit code $? before its dialog was seen on screen"
-fi
-[ $shown -eq 0 ] || fail "the dialog did not come on screen: $(tail -n 2 "$work/onscreen")"
+# Asked of Win32 itself: visible, not minimised, on top at its centre, fully painted.
+wine "$driver" "$exe" - onscreen >"$work/onscreen" 2>&1 &
+watcher=$!
+while kill -0 "$watcher" 2>/dev/null; do
+    if ! kill -0 "$program" 2>/dev/null; then
+        wait "$program"
+        fail "Harkwin.exe ended with exit code $? before its dialog was on screen"
+    fi
+    sleep 0.2
+done
+wait "$watcher" || fail "the dialog did not come on screen: $(tail -n 2 "$work/onscreen")"
 shot=$build/harkwin-run.png
 import -window root "$shot" || fail "the dialog is on screen, but no screenshot could be taken"
 echo "screenshot saved: $shot"
