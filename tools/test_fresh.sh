@@ -53,6 +53,12 @@ run_suite() {
     local rc=0
     unshare --mount --pid --fork --kill-child -- "$repo/tools/fresh_run.sh" \
         "$repo" "$cache/$suite" "$run" || rc=$?
+    # Its processes were killed with its first; the overlay goes with the last of them.
+    local deadline=$((SECONDS + 30))
+    while ls -l /proc/[0-9]*/root 2>/dev/null | grep -q -- "-> $run/root"; do
+        [ $SECONDS -lt $deadline ] || { say "processes of the $suite run still alive; $run kept"; return 1; }
+        sleep 0.1
+    done
     rm -rf "$run"
     return $rc
 }
