@@ -15,16 +15,17 @@ bool Check(bool ok, const std::string& what) {
 int Failures() { return failed; }
 void PrintSummary() { printf("end to end: %d passed, %d failed\n", passed, failed); }
 
-bool WaitFor(const std::string& what, DWORD timeoutMs, const std::function<bool()>& done) {
+bool Poll(DWORD timeoutMs, const std::function<bool()>& done) {
     DWORD start = GetTickCount();
     while (!done()) {
-        if (GetTickCount() - start > timeoutMs) {
-            Check(false, "waited " + std::to_string(timeoutMs) + " ms for " + what);
-            return false;
-        }
+        if (GetTickCount() - start > timeoutMs) return false;
         Sleep(10);  // the poll interval of this wait, not a synchronisation
     }
     return true;
+}
+
+bool WaitFor(const std::string& what, DWORD timeoutMs, const std::function<bool()>& done) {
+    return Poll(timeoutMs, done) || Check(false, "waited " + std::to_string(timeoutMs) + " ms for " + what);
 }
 
 std::string WindowsPath(const std::string& unixPath) {

@@ -16,6 +16,8 @@ void PrintSummary();
 
 // Polls done() every few milliseconds until it holds or the deadline passes; a miss is a failed check.
 bool WaitFor(const std::string& what, DWORD timeoutMs, const std::function<bool()>& done);
+// The same, where a miss is no failure.
+bool Poll(DWORD timeoutMs, const std::function<bool()>& done);
 
 struct Program {
     PROCESS_INFORMATION process = {};
