@@ -14,7 +14,8 @@ suites=("$@")
 say() { echo "test-fresh: $*" >&2; }
 [ "$(id -u)" = 0 ] || { say "needs root (debootstrap, overlay and chroot)"; exit 1; }
 for tool in debootstrap git; do
-    command -v $tool >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $tool >/dev/null
+    command -v $tool >/dev/null && continue
+    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $tool >/dev/null
 done
 
 # The Debian archive this machine's own apt sources name (deb822 or one-line format).
