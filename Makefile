@@ -3,7 +3,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: run test build deps clean screenshots bench dist fuzz test-fresh
+.PHONY: run test build deps clean screenshots bench dist fuzz storm test-fresh
 
 # The packages that provide whatever the build and the tests call and is missing.
 deps:
@@ -32,6 +32,13 @@ bench: build
 # The release packages, with their SHA-256.
 dist: build
 	tools/dist.sh $(BUILD)
+
+# A long storm of random user and shell events; STORM_SEED replays one.
+STORM_EVENTS ?= 2000
+STORM_SEED ?=
+storm: build
+	STORM_EVENTS=$(STORM_EVENTS) STORM_SEED=$(STORM_SEED) e2e/sandbox.sh wine \
+	    $(BUILD)/win-x86_64/storm.exe $(BUILD)/win-x86_64/Harkwin.exe
 
 # The fuzzers, longer than the test suite runs them.
 FUZZ_LONG ?= 300

@@ -41,7 +41,9 @@ add_test(NAME end_to_end COMMAND ${SANDBOX} --pictures ${CMAKE_BINARY_DIR}/pictu
          wine ${WIN64}/driver.exe ${WIN64}/Harkwin.exe ${CMAKE_BINARY_DIR}/pictures)
 add_test(NAME soak COMMAND ${SANDBOX} wine ${WIN64}/driver.exe ${WIN64}/Harkwin.exe - soak)
 add_test(NAME smoke_i686 COMMAND ${SANDBOX} wine ${WIN64}/driver.exe ${CMAKE_BINARY_DIR}/win-i686/Harkwin.exe - smoke)
-set_tests_properties(program end_to_end soak smoke_i686 PROPERTIES TIMEOUT 600)
+# A short storm of random events with a fresh seed each run (make storm runs a long one).
+add_test(NAME storm COMMAND ${SANDBOX} wine ${WIN64}/storm.exe ${WIN64}/Harkwin.exe)
+set_tests_properties(program end_to_end soak smoke_i686 storm PROPERTIES TIMEOUT 600)
 # The version block is read from the exe that ships.
 set_tests_properties(program PROPERTIES ENVIRONMENT HARKWIN_EXE=${WIN64}/Harkwin.exe)
 

@@ -35,6 +35,8 @@ struct AppState {
     bool confirming;      // an exit confirmation is open
     bool trayRefused;     // start-up could not add the icon: the program is ending without one
     bool trackingMenu;    // the tray menu is open
+    bool closeRequested;  // a close request arrived while the menu was open: asked once it has closed
+    bool busy;            // a handler is under way outside the nested loops that let events in (OpenToEvents)
 };
 
 extern AppState g_app;

@@ -17,6 +17,7 @@ static void InitDialog(AppState* app, HWND window) {
     app->confirming = false;
     app->trayRefused = false;
     app->trackingMenu = false;
+    app->closeRequested = false;
     // A shell that restarts forgets every icon and says so with this message.
     app->taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
 
@@ -60,18 +61,34 @@ static void RunExitSequence(AppState* app) {
     (void)EndDialog(app->window, 0);
 }
 
+bool OpenToEvents(AppState* app) {
+    bool busy = app->busy;
+    app->busy = false;
+    return busy;
+}
+
+void CloseToEvents(AppState* app, bool busy) { app->busy = busy; }
+
+void SendToSelf(AppState* app, UINT message, WPARAM wParam, LPARAM lParam) {
+    bool busy = OpenToEvents(app);
+    (void)SendMessageA(app->window, message, wParam, lParam);  // the result of our own handlers
+    CloseToEvents(app, busy);
+}
+
 // The tray menu stays usable while the question is open: a second request is ignored.
-// A request while the tray menu is open is asked again once the menu has closed, so the
-// exit sequence never destroys a menu that is being tracked.
+// The exit sequence must not destroy a menu that is being tracked: a request while the menu
+// is open ends the menu and is asked once tracking has returned (ShowTrayMenu).
 static void ConfirmExit(AppState* app) {
     if (app->confirming || app->exiting) return;
     if (app->trackingMenu) {
-        (void)EndMenu();                                  // fails only when no menu is open
-        (void)PostMessageA(app->window, WM_CLOSE, 0, 0);  // our own queue: refused only when full
+        app->closeRequested = true;
+        (void)EndMenu();  // fails only when no menu is open
         return;
     }
     app->confirming = true;
+    bool busy = OpenToEvents(app);
     int answer = MessageBoxA(app->window, "Are you sure you want to exit?", "Question", MB_YESNO | MB_ICONQUESTION);
+    CloseToEvents(app, busy);
     app->confirming = false;
     if (answer == IDYES) RunExitSequence(app);
 }
@@ -95,8 +112,18 @@ static void OnAppNotify(AppState* app, WPARAM wParam, LPARAM lParam) {
         (void)ReleaseLookup(app, wParam);  // the late reply of an abandoned lookup, or nothing
 }
 
-INT_PTR CALLBACK ConfigDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    AppState* app = &g_app;
+// A platform call that waits (the tray update, activation) delivers the messages other
+// threads send meanwhile, such as the shell's tray notices or another program's close request.
+// Run there, they would nest inside the handler that made the call, half way through it (a
+// menu whose loop starts a probe in the middle of a connect result): they wait in the queue.
+static bool MustWait(const AppState* app, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!app->busy || app->exiting) return false;
+    if (message == WM_CLOSE) return true;
+    return message == WM_APP_NOTIFY && wParam == app->trayIcon.uID &&
+           (lParam == WM_LBUTTONDBLCLK || lParam == WM_RBUTTONUP);
+}
+
+static INT_PTR Route(AppState* app, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG: InitDialog(app, window); return TRUE;
     case WM_CLOSE: ConfirmExit(app); return TRUE;
@@ -121,4 +148,17 @@ INT_PTR CALLBACK ConfigDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
         }
         return FALSE;
     }
+}
+
+INT_PTR CALLBACK ConfigDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    AppState* app = &g_app;
+    if (MustWait(app, message, wParam, lParam)) {
+        (void)PostMessageA(window, message, wParam, lParam);  // our own queue: refused only when full
+        return TRUE;
+    }
+    bool busy = app->busy;
+    app->busy = true;
+    INT_PTR result = Route(app, window, message, wParam, lParam);
+    app->busy = busy;
+    return result;
 }

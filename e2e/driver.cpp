@@ -1,6 +1,7 @@
 // Drives the real Harkwin.exe under Wine as a user would, journey by journey.
 //   driver.exe path/to/Harkwin.exe pictures-dir
 #include <algorithm>
+#include <functional>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,14 +14,6 @@
 #include "ui/resource.h"
 
 static std::string g_exe, g_pictures;
-
-static bool TrayIs(const char* colour, DWORD timeoutMs) {
-    return WaitFor(std::string("the tray icon to show ") + colour, timeoutMs, [&] { return TrayColour() == colour; });
-}
-
-static bool FocusIs(HWND dialog, int id) {
-    return WaitFor("the focus on control " + std::to_string(id), 3000, [&] { return FocusedControl(dialog) == id; });
-}
 
 static void Picture(const char* name, RECT area) {
     if (!g_pictures.empty()) SaveScreen(g_pictures + "/" + name + ".bmp", area);
@@ -36,20 +29,6 @@ static RECT WindowArea(HWND window) {
     RECT r;
     GetWindowRect(window, &r);
     return r;
-}
-
-static HWND FindMenuWindow() {
-    HWND menu = FindWindowA("#32768", 0);
-    return menu && IsWindowVisible(menu) ? menu : 0;
-}
-
-static bool OpenTrayMenu(RECT* area) {
-    POINT icon = TrayIconCentre();
-    Click(icon.x, icon.y, true);
-    HWND menu = 0;
-    if (!WaitFor("the tray menu", 3000, [&] { return (menu = FindMenuWindow()) != 0; })) return false;
-    GetWindowRect(menu, area);
-    return true;
 }
 
 static void ExpectStored(const std::string& host, DWORD port, DWORD poll, DWORD flash, DWORD behaviors, DWORD resolve) {
@@ -257,7 +236,9 @@ static void KeyboardAfterApply() {
 
     DoubleClick(icon.x, icon.y);
     WaitFor("the dialog back", 5000, [&] { return IsWindowVisible(dialog) != FALSE; });
-    Check(WaitFor("a focus", 3000, [&] { return FocusedControl(dialog) != 0; }), "shown again, the dialog has a focus");
+    int focus = 0;
+    Check(WaitFor("a focus", 3000, [&] { return (focus = FocusedControl(dialog)) == IDOK || focus == IDCANCEL; }),
+          "shown again, the focus is where Tab left it or on OK: " + std::to_string(focus));
     Fill(dialog, 'l', IDC_POLL, "2");  // as the first start left it
     Alt('a');
     Check(ApplyDisabled(dialog) && FocusIs(dialog, IDOK), "after Alt+A the focus is on OK");
@@ -269,8 +250,59 @@ static void KeyboardAfterApply() {
     Check(!asked, "and no exit question");
     DoubleClick(icon.x, icon.y);
     WaitFor("the dialog back", 5000, [&] { return IsWindowVisible(dialog) != FALSE; });
-    Check(WaitFor("a focus", 3000, [&] { return FocusedControl(dialog) != 0; }), "shown from the tray, it has a focus");
+    Check(FocusIs(dialog, IDOK), "shown from the tray, OK has the focus");
     KillProgram(&program);
+}
+
+// While the exit question is open the tray stays usable; whatever the user does there, the
+// question keeps the keyboard.
+static void QuestionKeepsTheKeyboard() {
+    puts("# the exit question keeps the keyboard");
+    Program program;
+    if (!StartProgram(&program, g_exe)) return;
+    HWND dialog = program.dialog;
+    POINT icon = TrayIconCentre();
+    Foreground(dialog);
+    Press(VK_ESCAPE);
+    WaitFor("the dialog hidden", 3000, [&] { return !IsWindowVisible(dialog); });
+    RECT menu;
+    auto exitFromMenu = [&] {
+        if (OpenTrayMenu(&menu)) Click(menu.left + 20, menu.bottom - 10);
+    };
+    exitFromMenu();
+    Check(WaitFor("the question with the keyboard", 5000, [&] { return QuestionHasKeyboard(&program); }),
+          "Exit from the menu: the question has the keyboard");
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+    } steps[] = {
+        {"Configuration from the menu",
+         [&] {
+             if (OpenTrayMenu(&menu)) Click(menu.left + 20, menu.top + 10);
+         }},
+        {"a double click on the icon", [&] { DoubleClick(icon.x, icon.y); }},
+        {"a dismissed menu",
+         [&] {
+             if (OpenTrayMenu(&menu)) Click(icon.x - 300, icon.y - 20);
+         }},
+        {"a second Exit", exitFromMenu},
+    };
+    for (const Step& step : steps) {
+        step.act();
+        Poll(2000, [] { return !FindMenuWindow(); });
+        Check(WaitFor("the question with the keyboard", 3000, [&] { return QuestionHasKeyboard(&program); }),
+              std::string("after ") + step.what + ", the question has the keyboard");
+    }
+    Check(IsWindowVisible(dialog) != FALSE, "the dialog was shown behind it");
+    Press('N');
+    Check(WaitFor("the question answered", 3000, [&] { return !FindProgramWindow(&program, "Question", true); }) &&
+              WaitForExit(&program, 300) == -1,
+          "N answers it and the program goes on");
+    exitFromMenu();
+    WaitFor("the question with the keyboard", 5000, [&] { return QuestionHasKeyboard(&program); });
+    Press('Y');
+    Check(WaitForExit(&program, 10000) == 0, "Y from the keyboard ends the process with code 0");
+    Check(WaitFor("the icon gone", 3000, [] { return TrayColour() != "yellow"; }), "and no icon is left");
 }
 
 // The settings come back; a colour change and a bad port.
@@ -444,60 +476,6 @@ static void Smoke() {
     ExpectStored("127.0.0.1", listener.port, 60, 300, 0x82810200, 1);
 }
 
-// Reads a file of the host system through Wine's view of the root.
-static std::string HostFile(const std::string& path) {
-    std::string out;
-    FILE* in = fopen(("Z:" + path).c_str(), "rb");
-    if (!in) return out;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, in)) > 0) out.append(buffer, n);
-    fclose(in);
-    return out;
-}
-
-// The host process id of the program: its command line starts with it, its environment names our prefix.
-static int HostPid(const char* exeName = "Harkwin.exe") {
-    const char* prefix = getenv("WINEPREFIX");
-    std::string mine = std::string("WINEPREFIX=") + (prefix ? prefix : "");
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA("Z:\\proc\\*", &found);
-    if (search == INVALID_HANDLE_VALUE) return 0;
-    int pid = 0;
-    do {
-        int candidate = atoi(found.cFileName);
-        if (candidate <= 0) continue;
-        std::string base = "/proc/" + std::to_string(candidate);
-        std::string cmdline = HostFile(base + "/cmdline");
-        std::string environment = HostFile(base + "/environ");
-        std::string program = cmdline.c_str();  // the first word names the program itself
-        size_t name = program.find_last_of("\\/");
-        if (lstrcmpiA(program.c_str() + (name == std::string::npos ? 0 : name + 1), exeName) == 0 &&
-            environment.find(mine + '\0') != std::string::npos)
-            pid = candidate;
-    } while (!pid && FindNextFileA(search, &found));
-    FindClose(search);
-    return pid;
-}
-
-static int OpenDescriptors(int pid) {
-    WIN32_FIND_DATAA found;
-    std::string pattern = "Z:\\proc\\" + std::to_string(pid) + "\\fd\\*";
-    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return -1;
-    int count = 0;
-    do count += found.cFileName[0] != '.';
-    while (FindNextFileA(search, &found));
-    FindClose(search);
-    return count;
-}
-
-static int Threads(int pid) {
-    std::string status = HostFile("/proc/" + std::to_string(pid) + "/status");
-    size_t at = status.find("Threads:");
-    return at == std::string::npos ? -1 : atoi(status.c_str() + at + 8);
-}
-
 // Listening TCP sockets of this network namespace, by local port.
 static std::vector<unsigned> ListeningPorts() {
     std::vector<unsigned> ports;
@@ -595,18 +573,7 @@ static void Soak() {
     Check(WaitForExit(&program, 10000) == 0, "a confirmed exit after the soak: code 0");
 }
 
-// CPU time in ms and resident memory in KiB of a host process.
-static double CpuMs(int pid) {
-    std::string stat = HostFile("/proc/" + std::to_string(pid) + "/stat");
-    size_t end = stat.rfind(')');
-    if (end == std::string::npos) return -1;
-    unsigned long utime = 0, stime = 0;
-    // After the command: state, then fields 4..13, then utime and stime (clock ticks of 10 ms).
-    if (sscanf(stat.c_str() + end + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime, &stime) != 2)
-        return -1;
-    return (utime + stime) * 10.0;
-}
-
+// Resident memory in KiB of a host process.
 static long ResidentKiB(int pid) {
     std::string status = HostFile("/proc/" + std::to_string(pid) + "/status");
     size_t at = status.find("VmRSS:");
@@ -724,6 +691,7 @@ int main(int argc, char** argv) {
     } else {
         FirstStart();
         KeyboardAfterApply();
+        QuestionKeepsTheKeyboard();
         SecondStart();
         PresetPort();
         HandPreparedRegistry();

@@ -1,6 +1,7 @@
 #include "e2e/driver_lib.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 static int passed = 0, failed = 0;
@@ -384,4 +385,107 @@ bool SaveScreen(const std::string& path, RECT area) {
     fwrite(pixels.data(), 1, pixels.size(), out);
     fclose(out);
     return true;
+}
+
+bool TrayIs(const char* colour, DWORD timeoutMs) {
+    return WaitFor(std::string("the tray icon to show ") + colour, timeoutMs, [&] { return TrayColour() == colour; });
+}
+
+bool FocusIs(HWND dialog, int id) {
+    return WaitFor("the focus on control " + std::to_string(id), 3000, [&] { return FocusedControl(dialog) == id; });
+}
+
+HWND FindMenuWindow() {
+    HWND menu = FindWindowA("#32768", 0);
+    return menu && IsWindowVisible(menu) ? menu : 0;
+}
+
+bool OpenTrayMenu(RECT* area) {
+    POINT icon = TrayIconCentre();
+    Click(icon.x, icon.y, true);
+    HWND menu = 0;
+    if (!WaitFor("the tray menu", 3000, [&] { return (menu = FindMenuWindow()) != 0; })) return false;
+    GetWindowRect(menu, area);
+    return true;
+}
+
+// Reads a file of the host system through Wine's view of the root.
+std::string HostFile(const std::string& path) {
+    std::string out;
+    FILE* in = fopen(("Z:" + path).c_str(), "rb");
+    if (!in) return out;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, in)) > 0) out.append(buffer, n);
+    fclose(in);
+    return out;
+}
+
+// The host process id of the program: its command line starts with it, its environment names our prefix.
+int HostPid(const char* exeName) {
+    const char* prefix = getenv("WINEPREFIX");
+    std::string mine = std::string("WINEPREFIX=") + (prefix ? prefix : "");
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA("Z:\\proc\\*", &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    int pid = 0;
+    do {
+        int candidate = atoi(found.cFileName);
+        if (candidate <= 0) continue;
+        std::string base = "/proc/" + std::to_string(candidate);
+        std::string cmdline = HostFile(base + "/cmdline");
+        std::string environment = HostFile(base + "/environ");
+        std::string program = cmdline.c_str();  // the first word names the program itself
+        size_t name = program.find_last_of("\\/");
+        if (lstrcmpiA(program.c_str() + (name == std::string::npos ? 0 : name + 1), exeName) == 0 &&
+            environment.find(mine + '\0') != std::string::npos)
+            pid = candidate;
+    } while (!pid && FindNextFileA(search, &found));
+    FindClose(search);
+    return pid;
+}
+
+int OpenDescriptors(int pid) {
+    WIN32_FIND_DATAA found;
+    std::string pattern = "Z:\\proc\\" + std::to_string(pid) + "\\fd\\*";
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return -1;
+    int count = 0;
+    do count += found.cFileName[0] != '.';
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+    return count;
+}
+
+int Threads(int pid) {
+    std::string status = HostFile("/proc/" + std::to_string(pid) + "/status");
+    size_t at = status.find("Threads:");
+    return at == std::string::npos ? -1 : atoi(status.c_str() + at + 8);
+}
+
+double CpuMs(int pid) {
+    std::string stat = HostFile("/proc/" + std::to_string(pid) + "/stat");
+    size_t end = stat.rfind(')');
+    if (end == std::string::npos) return -1;
+    unsigned long utime = 0, stime = 0;
+    // After the command: state, then fields 4..13, then utime and stime (clock ticks of 10 ms).
+    if (sscanf(stat.c_str() + end + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime, &stime) != 2)
+        return -1;
+    return (utime + stime) * 10.0;
+}
+
+GUITHREADINFO Keyboard(const Program* program) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    DWORD thread = program->dialog ? GetWindowThreadProcessId(program->dialog, 0) : program->process.dwThreadId;
+    if (!GetGUIThreadInfo(thread, &info)) info.hwndActive = info.hwndFocus = 0;
+    return info;
+}
+
+bool QuestionHasKeyboard(const Program* program) {
+    HWND box = FindProgramWindow(program, "Question", true);
+    GUITHREADINFO info = Keyboard(program);
+    char cls[32] = "";
+    if (info.hwndFocus) GetClassNameA(info.hwndFocus, cls, sizeof cls);
+    return box && info.hwndActive == box && GetParent(info.hwndFocus) == box && lstrcmpiA(cls, "Button") == 0;
 }

@@ -31,6 +31,11 @@ void KillProgram(Program* program);
 // A top-level window of the program with this caption (the dialog, a message box).
 HWND FindProgramWindow(const Program* program, const char* caption, bool visibleOnly);
 
+// Who holds the program's keyboard: its thread's active window, focus and menu state.
+GUITHREADINFO Keyboard(const Program* program);
+// The exit question is the active window and one of its buttons has the focus.
+bool QuestionHasKeyboard(const Program* program);
+
 // Input, sent to whatever holds the focus, as the keyboard and mouse would.
 void Foreground(HWND window);
 void Press(WORD vk);
@@ -54,6 +59,13 @@ std::string TrayColour();  // "yellow", "green", "red", "blank" or the RGB in he
 int MeasureFlashPhase(const char* colour, DWORD forMs);
 std::string ReadTrayTooltip();
 
+bool TrayIs(const char* colour, DWORD timeoutMs);
+bool FocusIs(HWND dialog, int id);
+// The open pop-up menu (of the tray), or 0.
+HWND FindMenuWindow();
+// Right-clicks the tray icon and waits for its menu.
+bool OpenTrayMenu(RECT* area);
+
 // Answers the message box with this caption by pressing a key; false when none came.
 bool AnswerMessageBox(const Program* program, const char* caption, char key, std::string* text = 0);
 
@@ -71,6 +83,15 @@ bool OpenListener(Listener* listener, u_short port = 0);
 void CloseListener(Listener* listener);
 // Waits for one connection; tells whether the peer closed it without sending a byte.
 bool AcceptClosedWithoutData(Listener* listener, DWORD timeoutMs);
+
+// The host side of the program's process, read through Wine's view of the root.
+std::string HostFile(const std::string& path);
+// The host process id of the exe started in this prefix (its command line and environment say so).
+int HostPid(const char* exeName = "Harkwin.exe");
+int OpenDescriptors(int pid);
+int Threads(int pid);
+// User and system CPU time in ms.
+double CpuMs(int pid);
 
 // A screen rectangle's 24-bit pixels, rows bottom-up, each padded to 4 bytes.
 std::vector<char> ReadScreen(RECT area);

@@ -11,11 +11,13 @@
 // Past 64 kept notices the search stops: the rest stay queued, unexamined, ahead of the
 // kept ones, and a stale notice among them would be taken for the next socket's. Our
 // notices are dispatched as they come, so the queue never holds nearly that many.
+// Only posted messages are asked for. Wine still delivers first what other threads sent
+// meanwhile (the shell's tray notices); those wait their turn (ConfigDialogProc).
 static void DiscardQueuedConnectNotices(AppState* app, SOCKET closed) {
     MSG kept[64];
     unsigned count = 0;
     MSG msg;
-    while (count < 64 && PeekMessageA(&msg, app->window, WM_APP_NOTIFY, WM_APP_NOTIFY, PM_REMOVE)) {
+    while (count < 64 && PeekMessageA(&msg, app->window, WM_APP_NOTIFY, WM_APP_NOTIFY, PM_REMOVE | PM_QS_POSTMESSAGE)) {
         if (msg.hwnd == app->window && msg.wParam == (WPARAM)closed && WSAGETSELECTEVENT(msg.lParam) == FD_CONNECT)
             continue;
         kept[count++] = msg;

@@ -2,6 +2,7 @@
 
 #include "core/host.h"
 #include "core/periods.h"
+#include "core/program.h"
 #include "probe/probe.h"
 #include "store/settings_store.h"
 #include "tray/status.h"
@@ -168,7 +169,7 @@ void OnDialogCommand(AppState* app, WPARAM wParam) {
         case IDOK: OnOk(app); return;
         case IDCANCEL: (void)ShowWindow(app->window, SW_HIDE); return;
         case IDC_APPLY: OnApply(app); return;
-        case IDC_EXIT: SendMessageA(app->window, WM_CLOSE, 0, 0); return;
+        case IDC_EXIT: SendToSelf(app, WM_CLOSE, 0, 0); return;
         default: EnableApply(app, true); return;
         }
     case CBN_SELCHANGE:

@@ -207,22 +207,6 @@ TEST_F(ProgramTest, ExitAnsweredYesRunsTheSequenceOnceInOrder) {
     EXPECT_TRUE(g_app.exiting);
 }
 
-TEST_F(ProgramTest, ExitAskedWhileTheTrayMenuIsOpenWaitsForItToClose) {
-    OpenDialog();
-    g_spy.messageBox = [](const char*, const char*, UINT) { return IDYES; };
-    bool destroyedUnderTheMenu = true;
-    g_spy.trackPopup = [&](HMENU, UINT) {
-        SendMessageA(window, WM_CLOSE, 0, 0);  // another program asks the window to close
-        destroyedUnderTheMenu = Logged("DestroyMenu");
-        return (BOOL)0;
-    };
-    SendMessageA(window, WM_APP_NOTIFY, 0, WM_RBUTTONUP);
-    EXPECT_FALSE(destroyedUnderTheMenu);
-    EXPECT_TRUE(Logged("EndMenu"));
-    EXPECT_TRUE(PumpUntil([] { return g_app.exiting; })) << "asked once the menu has closed";
-    EXPECT_EQ(1u, SpyCalls("DestroyMenu").size());
-}
-
 TEST_F(ProgramTest, ShellRestartAddsTheIconBackAsItStands) {
     WriteDword("Behaviors", 0x82810281);  // Trying flashes green
     OpenDialog();

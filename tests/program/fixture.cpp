@@ -60,6 +60,27 @@ u_short ClosedPort() {
     return port;
 }
 
+static DWORD WINAPI SendFromThread(void* param) {
+    ForeignSend* send = (ForeignSend*)param;
+    SendMessageA(send->window, send->message, 0, send->lParam);
+    InterlockedExchange(&send->done, 1);
+    return 0;
+}
+
+void StartForeignSend(ForeignSend* send) {
+    send->done = 0;
+    send->thread = CreateThread(0, 0, SendFromThread, send, 0, 0);
+    DWORD start = GetTickCount();
+    while (!(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) && GetTickCount() - start < 5000) Sleep(1);
+}
+
+bool FinishForeignSend(ForeignSend* send) {
+    bool done = PumpUntil([&] { return send->done != 0; });
+    WaitForSingleObject(send->thread, 5000);
+    CloseHandle(send->thread);
+    return done;
+}
+
 void ProgramTest::SetUp() {
     ResetSpies();
     DeleteSettingsKey();

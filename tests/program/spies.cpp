@@ -145,7 +145,9 @@ int Spy_shutdown(SOCKET s, int how) {
 
 int Spy_closesocket(SOCKET s) {
     Log("closesocket %u", (unsigned)s);
-    return closesocket(s);
+    int result = closesocket(s);
+    if (g_spy.onClose) g_spy.onClose();
+    return result;
 }
 
 int Spy_WSAAsyncSelect(SOCKET s, HWND window, u_int message, long events) {

@@ -23,6 +23,7 @@ struct SpyControl {
     std::function<HANDLE(const char* name, char* buffer, int length)> lookup;
     std::function<int(SOCKET s, const sockaddr* address)> connect;  // replaces the real connect when set
     std::function<void(DWORD message)> onTray;                      // runs inside each tray call, before the real one
+    std::function<void()> onClose;                                  // runs inside each closesocket, after the real one
 };
 
 extern SpyControl g_spy;

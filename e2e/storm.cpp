@@ -1,0 +1,232 @@
+// A seeded storm of the user's and the shell's ordinary events at the real Harkwin.exe, with
+// its invariants checked after every event. The same seed draws the same events.
+//   storm.exe path/to/Harkwin.exe        (STORM_EVENTS, default 80; STORM_SEED, default fresh)
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "e2e/driver_lib.h"
+
+#include <shellapi.h>
+#include "ui/resource.h"
+
+static unsigned long long g_random;
+static unsigned Draw(unsigned n) {
+    g_random ^= g_random << 13, g_random ^= g_random >> 7, g_random ^= g_random << 17;
+    return (unsigned)((g_random >> 32) % n);
+}
+
+struct Storm {
+    Program program;
+    Listener listener;
+    u_short port = 0;
+    int pid = 0;
+};
+
+enum Event {
+    DoubleClickIcon,
+    RightClickIcon,
+    MenuConfiguration,
+    MenuExit,
+    MenuDismiss,
+    EscKey,
+    EnterKey,
+    AltA,
+    PollEdit,
+    CloseBox,
+    Minimise,
+    AnswerNo,
+    ListenerFlip,
+    ShellRestart,
+    Pause,
+    EventCount
+};
+static const char* const Names[EventCount] = {"double click",
+                                              "right click",
+                                              "menu: Configuration",
+                                              "menu: Exit",
+                                              "menu dismissed",
+                                              "Esc",
+                                              "Enter",
+                                              "Alt+A",
+                                              "poll edit",
+                                              "close box",
+                                              "minimise",
+                                              "N to the question",
+                                              "listener up/down",
+                                              "shell restart",
+                                              "pause"};
+
+static HWND Question(const Storm* s) { return FindProgramWindow(&s->program, "Question", true); }
+
+// Keys go to the window in front; a user types only into one of ours, and never Y or Enter to the question.
+static bool Allowed(const Storm* s, Event e) {
+    bool menu = FindMenuWindow() != 0, question = Question(s) != 0;
+    HWND active = Keyboard(&s->program).hwndActive;
+    bool dialogInFront = !menu && !question && active == s->program.dialog && IsWindowVisible(active);
+    switch (e) {
+    case MenuConfiguration:
+    case MenuExit:
+    case MenuDismiss: return menu;
+    case EscKey:
+    case EnterKey:
+    case AltA:
+    case PollEdit:
+    case CloseBox:
+    case Minimise: return dialogInFront;
+    case AnswerNo: return !menu && QuestionHasKeyboard(&s->program);
+    default: return true;
+    }
+}
+
+static void Act(Storm* s, Event e) {
+    POINT icon = TrayIconCentre();
+    RECT menu = {};
+    if (HWND open = FindMenuWindow()) GetWindowRect(open, &menu);
+    HWND dialog = s->program.dialog;
+    switch (e) {
+    case DoubleClickIcon: DoubleClick(icon.x, icon.y); break;
+    case RightClickIcon: Click(icon.x, icon.y, true); break;
+    case MenuConfiguration: Click(menu.left + 20, menu.top + 10); break;
+    case MenuExit: Click(menu.left + 20, menu.bottom - 10); break;
+    case MenuDismiss: Click(200, GetSystemMetrics(SM_CYSCREEN) - 60); break;
+    case EscKey: Press(VK_ESCAPE); break;
+    case EnterKey: Press(VK_RETURN); break;
+    case AltA: Alt('a'); break;
+    case PollEdit:
+        Alt('l');
+        Press(VK_END);
+        Chord(VK_SHIFT, VK_HOME, true);
+        Type(Draw(2) ? "1" : "2");
+        break;
+    case CloseBox: Chord(VK_MENU, VK_F4); break;
+    case Minimise: Alt(' '), Press('N'); break;
+    case AnswerNo: Press('N'); break;
+    case ListenerFlip:
+        if (s->listener.socket == INVALID_SOCKET)
+            OpenListener(&s->listener, s->port);
+        else
+            CloseListener(&s->listener);
+        break;
+    case ShellRestart: {
+        NOTIFYICONDATAA forget = {};
+        forget.cbSize = NOTIFYICONDATAA_V1_SIZE, forget.hWnd = dialog;
+        Shell_NotifyIconA(NIM_DELETE, &forget);
+        PostMessageA(dialog, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+        break;
+    }
+    default: Sleep(200 + Draw(1300)); break;  // the user's pause while ticks and probes go on
+    }
+}
+
+// Empty while every invariant holds, otherwise what is broken.
+static std::string Broken(Storm* s) {
+    if (WaitForSingleObject(s->program.process.hProcess, 0) == WAIT_OBJECT_0) return "the process ended";
+    DWORD_PTR result;
+    if (!SendMessageTimeoutA(s->program.dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result))
+        return "the dialog did not answer within 2 s";
+    GUITHREADINFO k = Keyboard(&s->program);
+    if (FindMenuWindow() || (k.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE))) return "";
+    if (!k.hwndActive || !IsWindowVisible(k.hwndActive)) return "";  // the keyboard is with the desktop
+    if (!IsWindowEnabled(k.hwndActive)) return "the active window is disabled";
+    if (!k.hwndFocus || !(GetWindowLongA(k.hwndFocus, GWL_STYLE) & WS_CHILD)) return "the focus is on no control";
+    return "";
+}
+
+static void Drain(Listener* listener) {
+    while (listener->socket != INVALID_SOCKET && AcceptClosedWithoutData(listener, 0)) {
+    }
+}
+
+int main(int argc, char** argv) {
+    if (argc < 2) return fprintf(stderr, "usage: storm Harkwin.exe\n"), 2;
+    const char* events = getenv("STORM_EVENTS");
+    const char* seed = getenv("STORM_SEED");
+    int count = events && *events ? atoi(events) : 80;
+    g_random = seed && *seed ? strtoull(seed, 0, 10) : GetTickCount() * 2654435761ULL ^ GetCurrentProcessId();
+    g_random += !g_random;
+    unsigned long long start = g_random;
+    printf("storm: seed %llu, %d events (STORM_SEED=%llu replays them)\n", start, count, start);
+    WSADATA winsock;
+    WSAStartup(0x0101, &winsock);
+    if (!WaitFor("the notification area", 20000, [] { return FindWindowA("Shell_TrayWnd", 0) != 0; })) return 1;
+
+    Storm s;
+    if (!OpenListener(&s.listener)) return 1;
+    s.port = s.listener.port;
+    DeleteSettings();
+    WriteSetting("Host", REG_SZ, "localhost", 10);  // by name, Resolve on: lookups and connects interleave
+    WriteDwordSetting("Port", s.port);
+    WriteDwordSetting("Poll", 1);
+    WriteDwordSetting("Flash", 100);
+    if (!StartProgram(&s.program, argv[1])) return 1;
+    Foreground(s.program.dialog);
+    Alt('o');
+    Check(TrayIs("green", 5000), "monitoring: green");
+    s.pid = HostPid();
+    int fds = OpenDescriptors(s.pid), threads = Threads(s.pid), maxFds = fds;
+    double cpu = CpuMs(s.pid);
+    DWORD since = GetTickCount();
+    std::string broken;
+    for (int i = 0; i < count && broken.empty(); ++i) {
+        Event e = (Event)Draw(EventCount);
+        for (int tries = 0; tries < 8 && !Allowed(&s, e); ++tries) e = (Event)Draw(EventCount);
+        if (!Allowed(&s, e)) e = Pause;
+        printf("%4d %s\n", i, Names[e]);
+        fflush(stdout);
+        Act(&s, e);
+        Sleep(150);  // the pace of a quick user, not a synchronisation
+        Poll(2000, [&] { return Drain(&s.listener), (broken = Broken(&s)).empty(); });
+        if (broken.empty() && GetTickCount() - since >= 5000) {
+            double used = CpuMs(s.pid) - cpu, wall = GetTickCount() - since;
+            if (used > wall / 2)
+                broken =
+                    "spinning: " + std::to_string((int)used) + " ms of CPU in " + std::to_string((int)wall) + " ms";
+            cpu += used, since = GetTickCount();
+        }
+        int now = OpenDescriptors(s.pid);
+        maxFds = now > maxFds ? now : maxFds;
+        if (broken.empty() && now > fds + 16) broken = "descriptors grow: " + std::to_string(now);
+        if (!broken.empty())
+            printf("storm: seed %llu broke after event %d (%s): %s\n", start, i, Names[e], broken.c_str());
+    }
+    Check(broken.empty(), "every invariant held after every event");
+
+    // At rest again: the tray follows the listener, and a confirmed exit from the keyboard ends it.
+    if (FindMenuWindow()) Act(&s, MenuDismiss);
+    if (Question(&s) &&
+        WaitFor("the question with the keyboard", 3000, [&] { return QuestionHasKeyboard(&s.program); }))
+        Press('N');
+    if (s.listener.socket == INVALID_SOCKET) OpenListener(&s.listener, s.port);
+    Check(Poll(5000, [&] { return Drain(&s.listener), TrayColour() == "green"; }), "the tray follows the listener up");
+    CloseListener(&s.listener);
+    Check(TrayIs("red", 5000), "and down");
+    int fdsEnd = -1, threadsEnd = -1;
+    Poll(5000, [&] { return (fdsEnd = OpenDescriptors(s.pid)) <= fds && (threadsEnd = Threads(s.pid)) <= threads; });
+    Check(fdsEnd <= fds && threadsEnd <= threads, "descriptors " + std::to_string(fdsEnd) + " (start " +
+                                                      std::to_string(fds) + ", most " + std::to_string(maxFds) +
+                                                      "), threads " + std::to_string(threadsEnd) + " (start " +
+                                                      std::to_string(threads) + ")");
+    RECT menu;
+    if (OpenTrayMenu(&menu)) Click(menu.left + 20, menu.bottom - 10);
+    if (WaitFor("the question with the keyboard", 5000, [&] { return QuestionHasKeyboard(&s.program); })) Press('Y');
+    Check(WaitForExit(&s.program, 10000) == 0, "Y to the question ends the process with code 0");
+    KillProgram(&s.program);
+    std::string colour = TrayColour();
+    Check(colour != "green" && colour != "red" && colour != "yellow", "no icon is left in the tray: " + colour);
+    DWORD type = 0, value = 0;
+    std::string data;
+    bool valid = ReadSetting("Host", &type, &data) && type == REG_SZ && data == std::string("localhost", 10);
+    for (const char* name : {"Port", "Poll", "Flash", "Behaviors", "Resolve"}) {
+        valid = valid && ReadSetting(name, &type, &data) && type == REG_DWORD && data.size() == 4;
+        if (valid) memcpy(&value, data.data(), 4);
+        std::string n = name;
+        valid = valid && (n != "Port" || value == s.port) && (n != "Poll" || (value >= 1 && value <= 2)) &&
+                (n != "Flash" || value == 100) && (n != "Behaviors" || value == 0x82810200) &&
+                (n != "Resolve" || value == 1);
+    }
+    Check(valid, "the stored settings are the ones applied");
+    printf("storm: seed %llu\n", start);
+    PrintSummary();
+    return Failures() ? 1 : 0;
+}
