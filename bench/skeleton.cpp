@@ -1,6 +1,7 @@
 // The start-up floor: the platform calls Harkwin must make before its dialog is on screen
-// (common controls, Windows Sockets 1.1, the same template with its lists filled, the image
-// list, the tray icon) and nothing else.
+// (common controls, Windows Sockets 1.1, the tray menu and its default item, the image list,
+// the same template with its lists filled, the six registry reads, the tray icon added and
+// its first update) and nothing else.
 #include <windows.h>
 #include <winsock.h>
 #include <commctrl.h>
@@ -13,8 +14,27 @@
 static const int Pickers[] = {IDC_COLOUR_TRYING, IDC_COLOUR_OFFLINE, IDC_COLOUR_ONLINE, IDC_COLOUR_ERROR};
 static NOTIFYICONDATAA g_tray;
 
+static void ReadSettings() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Harkwin", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
+    char host[256];
+    DWORD type, size = sizeof host;
+    (void)RegQueryValueExA(key, "Host", 0, &type, 0, &size);  // its size first, as the store asks
+    size = sizeof host;
+    (void)RegQueryValueExA(key, "Host", 0, &type, (BYTE*)host, &size);
+    static const char* const names[] = {"Port", "Poll", "Flash", "Behaviors", "Resolve"};
+    for (const char* name : names) {
+        DWORD value;
+        size = sizeof value;
+        (void)RegQueryValueExA(key, name, 0, &type, (BYTE*)&value, &size);
+    }
+    (void)RegCloseKey(key);
+}
+
 static void Fill(HWND window) {
     HINSTANCE instance = GetModuleHandleA(0);
+    HMENU menu = LoadMenuA(instance, MAKEINTRESOURCEA(IDR_TRAYMENU));
+    (void)SetMenuDefaultItem(GetSubMenu(menu, 0), ID_TRAY_CONFIGURATION, FALSE);
     HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR4 | ILC_MASK, 3, 0);
     for (unsigned i = 0; i < PaletteSize; ++i)
         (void)ImageList_ReplaceIcon(images, -1, LoadIconA(instance, MAKEINTRESOURCEA(Palette[i].iconId)));
@@ -36,6 +56,7 @@ static void Fill(HWND window) {
         }
         SendMessageA(control, CB_SETCURSEL, 0, 0);
     }
+    ReadSettings();
     g_tray.cbSize = NOTIFYICONDATAA_V1_SIZE;
     g_tray.hWnd = window;
     g_tray.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
@@ -43,6 +64,8 @@ static void Fill(HWND window) {
     g_tray.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(Palette[0].iconId));
     lstrcpyA(g_tray.szTip, "Initializing...");
     (void)Shell_NotifyIconA(NIM_ADD, &g_tray);  // a floor: nothing to report
+    g_tray.uFlags = NIF_MESSAGE | NIF_ICON;
+    (void)Shell_NotifyIconA(NIM_MODIFY, &g_tray);
 }
 
 static INT_PTR CALLBACK SkeletonProc(HWND window, UINT message, WPARAM, LPARAM) {

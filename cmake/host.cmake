@@ -61,6 +61,11 @@ foreach(target registry fields)
                      ${CMAKE_SOURCE_DIR}/fuzz/corpus/${target} ${FUZZ_SECONDS})
 endforeach()
 
+# The tools' own promises: the fresh-root run refuses outside its namespaces; releases rebuild byte for byte.
+add_test(NAME tools_refuse COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/fresh_run_refuses.sh)
+add_test(NAME reproducible COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/reproducible.sh)
+set_tests_properties(reproducible PROPERTIES TIMEOUT 900)
+
 foreach(check format tidy cppcheck)
     add_test(NAME lint_${check} COMMAND ${CMAKE_SOURCE_DIR}/tools/lint.sh ${check})
 endforeach()

@@ -7,7 +7,8 @@ if(MSVC)
     set(HARKWIN_FLAGS /W4 /WX /GR- /EHs-c-)
 else()
     set(HARKWIN_FLAGS -Wall -Wextra -Werror -fno-exceptions -fno-rtti -Os)
-    set(HARKWIN_LINK -static -s)
+    # No link time in the PE header: the same commit gives the same bytes.
+    set(HARKWIN_LINK -static -s -Wl,--no-insert-timestamp)
 endif()
 
 function(harkwin_library name)

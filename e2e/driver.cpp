@@ -623,27 +623,52 @@ static void Bench(const std::string& baseline, const std::string& skeleton) {
     Foreground(harkwin.dialog);
     Alt('o');  // monitoring with the defaults: Online, flashing at 300 ms
     AcceptClosedWithoutData(&listener, 5000);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    std::string path = WindowsPath(baseline), commandLine = "\"" + path + "\"";
-    CreateProcessA(path.c_str(), &commandLine[0], 0, 0, FALSE, 0, 0, 0, &startup, &base.process);
-    WaitFor("the baseline on screen", 20000, [&] { return FindProgramWindow(&base, "Baseline", true) != 0; });
-    int harkwinPid = HostPid("Harkwin.exe"), basePid = HostPid("baseline.exe");
-    Check(harkwinPid > 0 && basePid > 0, "found both host processes");
+    auto startBeside = [](Program* program, const std::string& exe, const char* caption) {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        std::string path = WindowsPath(exe), commandLine = "\"" + path + "\"";
+        CreateProcessA(path.c_str(), &commandLine[0], 0, 0, FALSE, 0, 0, 0, &startup, &program->process);
+        WaitFor(std::string(caption) + " on screen", 20000,
+                [&] { return FindProgramWindow(program, caption, true) != 0; });
+    };
+    Program skel;
+    startBeside(&base, baseline, "Baseline");
+    startBeside(&skel, skeleton, "Harkwin Configuration");
+    int harkwinPid = HostPid("Harkwin.exe"), basePid = HostPid("baseline.exe"), skelPid = HostPid("skeleton.exe");
+    Check(harkwinPid > 0 && basePid > 0 && skelPid > 0, "found the three host processes");
     double harkwinCpu = CpuMs(harkwinPid), baseCpu = CpuMs(basePid);
     DWORD start = GetTickCount();
     WaitFor("a minute of monitoring", 70000, [&] { return GetTickCount() - start >= 60000; });
     harkwinCpu = CpuMs(harkwinPid) - harkwinCpu, baseCpu = CpuMs(basePid) - baseCpu;
     printf("figure cpu-60s-ms %.0f %.0f\n", harkwinCpu, baseCpu);
-    printf("figure resident-kib %ld %ld\n", ResidentKiB(harkwinPid), ResidentKiB(basePid));
+    printf("figure resident-kib %ld %ld %ld\n", ResidentKiB(harkwinPid), ResidentKiB(basePid), ResidentKiB(skelPid));
     KillProgram(&harkwin);
     KillProgram(&base);
+    KillProgram(&skel);
     CloseListener(&listener);
 }
 
+// Whether the OK button is drawn: its face in the button colour, its caption in dark strokes.
+// An unpainted window shows neither (whatever was behind it, or one flat colour).
+static bool OkButtonDrawn(HWND dialog, int* face, int* ink) {
+    RECT r;
+    if (!GetWindowRect(GetDlgItem(dialog, IDOK), &r)) return false;
+    std::vector<char> pixels = ReadScreen(r);
+    COLORREF button = GetSysColor(COLOR_BTNFACE);
+    int width = r.right - r.left, height = r.bottom - r.top, stride = (width * 3 + 3) & ~3;
+    *face = *ink = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const unsigned char* p = (const unsigned char*)&pixels[(size_t)y * stride + x * 3];  // blue, green, red
+            *face += RGB(p[2], p[1], p[0]) == button;
+            *ink += p[0] + p[1] + p[2] < 200;
+        }
+    return *face * 2 >= width * height && *ink >= 8;
+}
+
 // For `make run`: the dialog of a Harkwin started by someone else is on screen, on top at
-// its centre, and fully painted (its pixels no longer change). Prints where; false when it
-// never got there.
+// its centre, and painted (its OK button drawn, and its pixels no longer changing). Prints
+// where; false when it never got there.
 static bool OnScreen() {
     HWND dialog = 0;
     bool shown = WaitFor("the configuration dialog on top", 30000, [&] {
@@ -657,13 +682,14 @@ static bool OnScreen() {
     if (shown) GetWindowRect(dialog, &r);
     std::vector<char> before;
     DWORD since = GetTickCount();
-    shown = shown && WaitFor("the dialog fully painted", 10000, [&] {
+    int face = 0, ink = 0;
+    shown = shown && WaitFor("the dialog painted", 10000, [&] {
                 std::vector<char> now = ReadScreen(r);
                 if (now != before) before = now, since = GetTickCount();
-                return GetTickCount() - since >= 500;
+                return GetTickCount() - since >= 500 && OkButtonDrawn(dialog, &face, &ink);
             });
-    printf("dialog on screen: %s %ldx%ld at %ld,%ld\n", shown ? "yes" : "no", r.right - r.left, r.bottom - r.top,
-           r.left, r.top);
+    printf("dialog on screen: %s %ldx%ld at %ld,%ld; OK button: %d face and %d ink pixels\n", shown ? "yes" : "no",
+           r.right - r.left, r.bottom - r.top, r.left, r.top, face, ink);
     return shown;
 }
 

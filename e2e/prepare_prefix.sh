@@ -1,11 +1,20 @@
 #!/usr/bin/env bash
 # Makes $WINEPREFIX ready for Harkwin: created, with Wine's own fonts, and with every program
-# on Wine's "shell" desktop, the one with a notification area.
+# on Wine's "shell" desktop, the one with a notification area. Callers hand it only a prefix
+# of their own. Every step has a deadline.
 set -u
 say() { echo "prepare_prefix: $*" >&2; }
+bounded() {  # bounded SECONDS WHAT COMMAND...
+    local seconds=$1 what=$2; shift 2
+    timeout --kill-after=5 "$seconds" "$@" && return 0
+    local rc=$?
+    [ $rc -ge 124 ] && say "gave up after ${seconds}s waiting for $what"
+    return $rc
+}
 if [ ! -e "$WINEPREFIX/system.reg" ]; then
     log=$(mktemp /tmp/harkwin-wineboot.XXXXXX)
-    wineboot -i >"$log" 2>&1 || { say "wineboot failed"; cat "$log" >&2; rm -f "$log"; exit 1; }
+    bounded 180 "wineboot to create the prefix" wineboot -i >"$log" 2>&1 ||
+        { say "wineboot failed"; cat "$log" >&2; rm -f "$log"; exit 1; }
     rm -f "$log"
 fi
 # Wine 8 reaches its shipped fonts only by a path it refuses ("..") and would draw the dialog
@@ -13,7 +22,8 @@ fi
 fonts=$WINEPREFIX/drive_c/windows/Fonts
 mkdir -p "$fonts"
 cp -n /usr/share/wine/fonts/* "$fonts/" 2>/dev/null || { say "no fonts in /usr/share/wine/fonts (package fonts-wine)"; exit 1; }
-wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1 &&
-    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 800x600 /f >/dev/null 2>&1 ||
+bounded 60 "the shell desktop setting" wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1 &&
+    bounded 60 "the shell desktop size" wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 800x600 /f >/dev/null 2>&1 ||
     { say "cannot select the shell desktop"; exit 1; }
-wineserver -w
+# The registry reaches the disk when the prefix's last program has ended.
+bounded 60 "the prefix's programs to end (wineserver -w)" wineserver -w

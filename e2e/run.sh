@@ -3,50 +3,82 @@
 # virtual one, waits until the dialog is on screen, saves a screenshot of it and keeps the
 # program running until Ctrl+C; if the program does not come up, it says why and fails.
 #   run.sh path/to/Harkwin.exe build-dir
+# It runs in a Wine prefix of its own, HARKWIN_PREFIX (default ~/.cache/harkwin/wine-prefix),
+# never in an inherited WINEPREFIX, and only in a prefix it made itself.
 set -u
 exe=$1 build=$2
 driver=$build/win-x86_64/driver.exe
-export WINEPREFIX=${WINEPREFIX:-$HOME/.wine-harkwin} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 fail() { echo "make run: $*" >&2; exit 1; }
 
+prefix=${HARKWIN_PREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/harkwin/wine-prefix}
+mark=$prefix/.made-by-harkwin-run
+if [ -e "$prefix" ] && [ ! -e "$mark" ]; then
+    fail "$prefix was not made by make run; name another with HARKWIN_PREFIX"
+fi
+mkdir -p "$prefix" && touch "$mark" || fail "cannot make the Wine prefix $prefix"
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+# One make run per prefix: a second one says where the first is instead of waiting on it.
+exec 9>"$prefix/.run.lock"
+if ! flock -n 9; then
+    fail "Harkwin is already running under make run ($(cat "$prefix/.run.pid" 2>/dev/null || echo "process unknown")); stop it first"
+fi
+echo "process $$ (make run)" >"$prefix/.run.pid"
+# Holding the lock in a prefix of our own, whatever still runs in it was left by an earlier
+# make run that was killed.
+timeout 20 wineserver -k 9>&- 2>/dev/null
+# The lock stays with this script: children close it, so that a wineserver lingering after the
+# program does not keep it.
+prepare() { "$(dirname "$0")/prepare_prefix.sh" 9>&- || fail "the Wine prefix $WINEPREFIX could not be prepared"; }
+
 if [ -n "${DISPLAY:-}" ]; then
-    "$(dirname "$0")/prepare_prefix.sh" || fail "the Wine prefix $WINEPREFIX could not be prepared"
-    exec wine "$exe"
+    prepare
+    wine "$exe" 9>&-
+    rc=$?
+    rm -f "$prefix/.run.pid"
+    exit $rc
 fi
 
-work=$(mktemp -d /tmp/harkwin-run.XXXXXX)
+work=$(mktemp -d /tmp/harkwin-run.XXXXXX) || fail "no temporary folder"
 xvfb= program=
 cleanup() {
-    wineserver -k 2>/dev/null
+    # The prefix is this script's own, so everything its wineserver runs is ours.
+    timeout 20 wineserver -k 9>&- 2>/dev/null
     [ -n "$program" ] && wait "$program" 2>/dev/null
     if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; fi
-    rm -rf "$work"
+    rm -rf "$work" "$prefix/.run.pid"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 9>&- &
 xvfb=$!
 for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "the virtual display did not start: $(cat "$work/xvfb.log")"
+[ -s "$work/display" ] || fail "the virtual display did not start within 20 s: $(cat "$work/xvfb.log")"
 export DISPLAY=:$(head -n 1 "$work/display")
 echo "no display: started a virtual one at $DISPLAY"
-"$(dirname "$0")/prepare_prefix.sh" || fail "the Wine prefix $WINEPREFIX could not be prepared"
+prepare
 
-wine "$exe" &
+wine "$exe" 9>&- &
 program=$!
-# Asked of Win32 itself: visible, not minimised, on top at its centre, fully painted.
-wine "$driver" "$exe" - onscreen >"$work/onscreen" 2>&1 &
+echo "process $program (Harkwin.exe under make run, display $DISPLAY)" >"$prefix/.run.pid"
+# Asked of Win32 itself: visible, not minimised, on top at its centre, painted.
+wine "$driver" "$exe" - onscreen >"$work/onscreen" 2>&1 9>&- &
 watcher=$!
+deadline=$((SECONDS + 90))
 while kill -0 "$watcher" 2>/dev/null; do
     if ! kill -0 "$program" 2>/dev/null; then
         wait "$program"
         fail "Harkwin.exe ended with exit code $? before its dialog was on screen"
     fi
+    if [ $SECONDS -ge $deadline ]; then
+        kill "$watcher" 2>/dev/null
+        fail "gave up after 90 s waiting for the dialog on screen"
+    fi
     sleep 0.2
 done
 wait "$watcher" || fail "the dialog did not come on screen: $(tail -n 2 "$work/onscreen")"
 shot=$build/harkwin-run.png
-import -window root "$shot" || fail "the dialog is on screen, but no screenshot could be taken"
+import -window root "$shot" 9>&- || fail "the dialog is on screen, but no screenshot could be taken"
 echo "screenshot saved: $shot"
 echo "Harkwin is running on $DISPLAY (process $program); press Ctrl+C to stop it."
 wait "$program"

@@ -28,6 +28,9 @@ import                              imagemagick
 ip                                  iproute2
 unshare                             util-linux
 zip                                 zip
+git                                 git
+findmnt                             util-linux
+flock                               util-linux
 clang++                             clang
 clang-tidy                          clang-tidy
 clang-format                        clang-format

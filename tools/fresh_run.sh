@@ -4,11 +4,18 @@
 # `make test` and `make run` without a display. Everything left running dies with it.
 #   fresh_run.sh REPO SUITE-CACHE RUN-DIR
 set -euo pipefail
-repo=$1 suite_cache=$2 run=$3
+repo=${1:?} suite_cache=${2:?} run=${3:?}
 suite=$(basename "$suite_cache")
 m=$run/root
 say() { echo "test-fresh[$suite]: $*" >&2; }
-# As process 1 of the namespace: whatever the run left is killed on the way out.
+# It mounts and, on its way out, kills every process it can see: only as process 1 of a PID
+# namespace of its own (unshare --mount --pid --fork, as test_fresh.sh starts it) is that
+# nothing but its own. Checked before anything is touched.
+own() { [ "$(readlink /proc/self/ns/$1)" != "$(readlink /proc/1/ns/$1 2>/dev/null)" ]; }
+if [ "$$" != 1 ] || ! own pid || ! own mnt; then
+    say "refusing to run: not process 1 of PID and mount namespaces of its own (tools/test_fresh.sh starts it so)"
+    exit 2
+fi
 trap 'kill -KILL -1 2>/dev/null || true' EXIT  # nothing left is no failure
 
 mount -t overlay overlay -o "lowerdir=$suite_cache/root,upperdir=$run/upper,workdir=$run/work" "$m"

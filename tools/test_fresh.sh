@@ -18,45 +18,67 @@ for tool in debootstrap git; do
     apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $tool >/dev/null
 done
 
-# The Debian archive this machine's own apt sources name (deb822 or one-line format).
+# The Debian archive that serves SUITE, among those this machine's apt sources name (deb822
+# or one-line format): the first that has the suite's Release file.
 mirror() {
-    local uri
-    uri=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null |
-          awk '/^URIs:/ { for (i = 2; i <= NF; i++) print $i }' | grep -v -- '-security' | head -n 1)
-    [ -n "$uri" ] || uri=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
-          awk '$1 == "deb" { for (i = 2; i <= NF; i++) if ($i ~ /^[a-z]+:\/\//) { print $i; break } }' |
-          grep -v -- '-security' | head -n 1)
-    [ -n "$uri" ] || { say "no Debian archive in this machine's apt sources"; return 1; }
-    echo "$uri"
+    local suite=$1 uri
+    for uri in $( (cat /etc/apt/sources.list.d/*.sources 2>/dev/null |
+                     awk '/^URIs:/ { for (i = 2; i <= NF; i++) print $i }'
+                 cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+                     awk '$1 == "deb" { for (i = 2; i <= NF; i++) if ($i ~ /^[a-z]+:\/\//) { print $i; break } }') |
+                 grep -v -- '-security' | awk '!seen[$0]++'); do
+        if timeout 60 /usr/lib/apt/apt-helper download-file "${uri%/}/dists/$suite/Release" "$cache/Release.probe" \
+            >/dev/null 2>&1 && grep -q "^Origin: Debian" "$cache/Release.probe"; then
+            rm -f "$cache/Release.probe"
+            echo "$uri"
+            return 0
+        fi
+    done
+    rm -f "$cache/Release.probe"
+    say "no archive in this machine's apt sources serves Debian $suite"
+    return 1
 }
 
+# A root counts only once it was made whole: its mark is written after it is in place.
 make_root() {
     local suite=$1 root=$cache/$1/root
-    [ -x "$root/usr/bin/apt-get" ] && return 0
+    [ -e "$cache/$suite/root.done" ] && [ -x "$root/usr/bin/apt-get" ] && return 0
     local url tmp=$cache/$suite/root.new
-    url=$(mirror)
+    url=$(mirror "$suite") || return 1
+    [ -n "$url" ] || return 1
     say "making a pristine $suite root from $url (once)"
-    rm -rf "$tmp"; mkdir -p "$tmp"
+    rm -rf "$tmp" "$root" && mkdir -p "$tmp" || { say "cannot make $tmp"; return 1; }
     debootstrap --variant=minbase "$suite" "$tmp" "$url" >"$cache/$suite/debootstrap.log" 2>&1 ||
         { say "debootstrap $suite failed, see $cache/$suite/debootstrap.log"; return 1; }
     # What every installed machine has and minbase lacks.
-    printf '127.0.0.1\tlocalhost\n::1\t\tlocalhost ip6-localhost ip6-loopback\n' >"$tmp/etc/hosts"
-    rm -rf "$tmp/var/cache/apt/archives"/*.deb
-    mv "$tmp" "$root"
+    printf '127.0.0.1\tlocalhost\n::1\t\tlocalhost ip6-localhost ip6-loopback\n' >"$tmp/etc/hosts" &&
+        rm -rf "$tmp/var/cache/apt/archives"/*.deb &&
+        mv "$tmp" "$root" && touch "$cache/$suite/root.done" || { say "cannot put the $suite root in place"; return 1; }
+}
+
+# Whether a process still has the run's overlay as its root.
+run_alive() {
+    local link
+    for link in /proc/[0-9]*/root; do
+        [ "$(readlink "$link" 2>/dev/null)" = "$1" ] && return 0
+    done
+    return 1
 }
 
 # run_suite SUITE: one run in a fresh overlay over the pristine root. The run's own mount
 # and process namespaces end with it, so nothing it started outlives it.
 run_suite() {
     local suite=$1 run
-    run=$(mktemp -d /var/tmp/harkwin-fresh.XXXXXX)
-    mkdir -p "$run/upper" "$run/work" "$run/root" "$cache/$suite/archives/partial"
+    run=$(mktemp -d /var/tmp/harkwin-fresh.XXXXXX) && [ -d "$run" ] || { say "no run folder"; return 1; }
+    mkdir -p "$run/upper" "$run/work" "$run/root" "$cache/$suite/archives/partial" ||
+        { say "cannot lay out $run"; return 1; }
     local rc=0
     unshare --mount --pid --fork --kill-child -- "$repo/tools/fresh_run.sh" \
         "$repo" "$cache/$suite" "$run" || rc=$?
     # Its processes were killed with its first; the overlay goes with the last of them.
-    local deadline=$((SECONDS + 30))
-    while ls -l /proc/[0-9]*/root 2>/dev/null | grep -q -- "-> $run/root"; do
+    local deadline=$((SECONDS + 30)) told=
+    while run_alive "$run/root"; do
+        [ -n "$told" ] || { say "waiting up to 30 s for the $suite run's last processes to end"; told=1; }
         [ $SECONDS -lt $deadline ] || { say "processes of the $suite run still alive; $run kept"; return 1; }
         sleep 0.1
     done
