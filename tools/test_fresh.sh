@@ -21,20 +21,21 @@ done
 # The Debian archive that serves SUITE, among those this machine's apt sources name (deb822
 # or one-line format): the first that has the suite's Release file.
 mirror() {
-    local suite=$1 uri
+    local suite=$1 uri release
+    release=$(mktemp /tmp/harkwin-release.XXXXXX) || return 1
     for uri in $( (cat /etc/apt/sources.list.d/*.sources 2>/dev/null |
                      awk '/^URIs:/ { for (i = 2; i <= NF; i++) print $i }'
                  cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
                      awk '$1 == "deb" { for (i = 2; i <= NF; i++) if ($i ~ /^[a-z]+:\/\//) { print $i; break } }') |
                  grep -v -- '-security' | awk '!seen[$0]++'); do
-        if timeout 60 /usr/lib/apt/apt-helper download-file "${uri%/}/dists/$suite/Release" "$cache/Release.probe" \
-            >/dev/null 2>&1 && grep -q "^Origin: Debian" "$cache/Release.probe"; then
-            rm -f "$cache/Release.probe"
+        if timeout 60 /usr/lib/apt/apt-helper download-file "${uri%/}/dists/$suite/Release" "$release" \
+            >/dev/null 2>&1 && grep -q "^Origin: Debian" "$release"; then
+            rm -f "$release"
             echo "$uri"
             return 0
         fi
     done
-    rm -f "$cache/Release.probe"
+    rm -f "$release"
     say "no archive in this machine's apt sources serves Debian $suite"
     return 1
 }
