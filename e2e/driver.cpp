@@ -281,9 +281,9 @@ static void QuestionKeepsTheKeyboard() {
              if (OpenTrayMenu(&menu)) Click(menu.left + 20, menu.top + 10);
          }},
         {"a double click on the icon", [&] { DoubleClick(icon.x, icon.y); }},
-        {"a dismissed menu",
+        {"a menu dismissed by a click on the question",
          [&] {
-             if (OpenTrayMenu(&menu)) Click(icon.x - 300, icon.y - 20);
+             if (OpenTrayMenu(&menu)) ClickCaption(FindProgramWindow(&program, "Question", true));
          }},
         {"a second Exit", exitFromMenu},
     };
@@ -298,7 +298,8 @@ static void QuestionKeepsTheKeyboard() {
     Check(WaitFor("the question answered", 3000, [&] { return !FindProgramWindow(&program, "Question", true); }) &&
               WaitForExit(&program, 300) == -1,
           "N answers it and the program goes on");
-    exitFromMenu();
+    Foreground(dialog);
+    Alt('x');
     WaitFor("the question with the keyboard", 5000, [&] { return QuestionHasKeyboard(&program); });
     Press('Y');
     Check(WaitForExit(&program, 10000) == 0, "Y from the keyboard ends the process with code 0");

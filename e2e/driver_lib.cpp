@@ -489,3 +489,8 @@ bool QuestionHasKeyboard(const Program* program) {
     if (info.hwndFocus) GetClassNameA(info.hwndFocus, cls, sizeof cls);
     return box && info.hwndActive == box && GetParent(info.hwndFocus) == box && lstrcmpiA(cls, "Button") == 0;
 }
+
+void ClickCaption(HWND window) {
+    RECT r;
+    if (window && GetWindowRect(window, &r)) Click((r.left + r.right) / 2, r.top + 8);
+}

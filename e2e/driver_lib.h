@@ -35,6 +35,9 @@ HWND FindProgramWindow(const Program* program, const char* caption, bool visible
 GUITHREADINFO Keyboard(const Program* program);
 // The exit question is the active window and one of its buttons has the focus.
 bool QuestionHasKeyboard(const Program* program);
+// A click on a window's title bar, as a user brings it to the front (Wine 10 gives the
+// desktop the keyboard after a click on it that closed a menu).
+void ClickCaption(HWND window);
 
 // Input, sent to whatever holds the focus, as the keyboard and mouse would.
 void Foreground(HWND window);

@@ -194,9 +194,11 @@ int main(int argc, char** argv) {
 
     // At rest again: the tray follows the listener, and a confirmed exit from the keyboard ends it.
     if (FindMenuWindow()) Act(&s, MenuDismiss);
-    if (Question(&s) &&
-        WaitFor("the question with the keyboard", 3000, [&] { return QuestionHasKeyboard(&s.program); }))
-        Press('N');
+    if (Question(&s)) {
+        if (!Poll(2000, [&] { return QuestionHasKeyboard(&s.program); })) ClickCaption(Question(&s));
+        if (WaitFor("the question with the keyboard", 3000, [&] { return QuestionHasKeyboard(&s.program); }))
+            Press('N');
+    }
     if (s.listener.socket == INVALID_SOCKET) OpenListener(&s.listener, s.port);
     Check(Poll(5000, [&] { return Drain(&s.listener), TrayColour() == "green"; }), "the tray follows the listener up");
     CloseListener(&s.listener);
