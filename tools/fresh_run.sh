@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # One run of test_fresh.sh, as process 1 of its own mount and process namespaces: an overlay
 # over the pristine root, a clean clone of HEAD, then as root inside it the README's
-# `make test` and `make run` without a display. Everything left running dies with it.
-#   fresh_run.sh REPO SUITE-CACHE RUN-DIR
+# `make test` (or the make arguments given) and `make run` without a display. Everything left
+# running dies with it.
+#   fresh_run.sh REPO SUITE-CACHE RUN-DIR [MAKE-ARGS]
 set -euo pipefail
-repo=${1:?} suite_cache=${2:?} run=${3:?}
+repo=${1:?} suite_cache=${2:?} run=${3:?} make_args=${4:-test}
 suite=$(basename "$suite_cache")
 m=$run/root
 say() { echo "test-fresh[$suite]: $*" >&2; }
@@ -16,6 +17,8 @@ if [ "$$" != 1 ] || ! own pid || ! own mnt; then
     say "refusing to run: not process 1 of PID and mount namespaces of its own (tools/test_fresh.sh starts it so)"
     exit 2
 fi
+# They go into a shell command line inside the root: targets and VAR=value words only.
+[[ $make_args =~ ^[A-Za-z0-9_.=\ -]+$ ]] || { say "make arguments may hold only targets and VAR=value words"; exit 2; }
 trap 'kill -KILL -1 2>/dev/null || true' EXIT  # nothing left is no failure
 
 mount -t overlay overlay -o "lowerdir=$suite_cache/root,upperdir=$run/upper,workdir=$run/work" "$m"
@@ -37,8 +40,8 @@ start=$SECONDS
 inside 'apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq make >/dev/null'
 say "make installed"
 rc=0
-inside 'cd /root/harkwin && make test' || rc=$?
-say "make test exited with $rc after $((SECONDS - start)) s"
+inside "cd /root/harkwin && make $make_args" || rc=$?
+say "make $make_args exited with $rc after $((SECONDS - start)) s"
 [ $rc -eq 0 ] || exit $rc
 
 # make run keeps the program running until stopped: wait for its word, then stop its
