@@ -265,6 +265,7 @@ static void QuestionKeepsTheKeyboard() {
     Foreground(dialog);
     Press(VK_ESCAPE);
     WaitFor("the dialog hidden", 3000, [&] { return !IsWindowVisible(dialog); });
+    WaitFor("the icon in the tray", 5000, [] { return TrayColour() != "blank"; });
     RECT menu;
     auto exitFromMenu = [&] {
         if (OpenTrayMenu(&menu)) Click(menu.left + 20, menu.bottom - 10);
@@ -289,11 +290,13 @@ static void QuestionKeepsTheKeyboard() {
     };
     for (const Step& step : steps) {
         step.act();
-        Poll(2000, [] { return !FindMenuWindow(); });
-        Check(WaitFor("the question with the keyboard", 3000, [&] { return QuestionHasKeyboard(&program); }),
-              std::string("after ") + step.what + ", the question has the keyboard");
+        Check(WaitFor("the question with the keyboard", 3000,
+                      [&] {
+                          return !FindMenuWindow() && !(Keyboard(&program).flags & GUI_INMENUMODE) &&
+                                 IsWindowVisible(dialog) && QuestionHasKeyboard(&program);
+                      }),
+              std::string("after ") + step.what + ", the dialog is shown and the question has the keyboard");
     }
-    Check(IsWindowVisible(dialog) != FALSE, "the dialog was shown behind it");
     Press('N');
     Check(WaitFor("the question answered", 3000, [&] { return !FindProgramWindow(&program, "Question", true); }) &&
               WaitForExit(&program, 300) == -1,
@@ -696,7 +699,7 @@ static bool OnScreen() {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        fprintf(stderr, "usage: driver Harkwin.exe [pictures-dir|-] [journeys|smoke|soak|onscreen]\n");
+        fprintf(stderr, "usage: driver Harkwin.exe [pictures-dir|-] [journeys|question|smoke|soak|onscreen]\n");
         return 2;
     }
     g_exe = argv[1];
@@ -715,6 +718,8 @@ int main(int argc, char** argv) {
         Smoke();
     } else if (journey == "soak") {
         Soak();
+    } else if (journey == "question") {
+        QuestionKeepsTheKeyboard();
     } else {
         FirstStart();
         KeyboardAfterApply();

@@ -66,6 +66,8 @@ bool TrayIs(const char* colour, DWORD timeoutMs);
 bool FocusIs(HWND dialog, int id);
 // The open pop-up menu (of the tray), or 0.
 HWND FindMenuWindow();
+// Whether the menu's loop runs, so that it takes clicks.
+bool MenuTracked(HWND menu);
 // Right-clicks the tray icon and waits for its menu.
 bool OpenTrayMenu(RECT* area);
 
