@@ -68,7 +68,7 @@ bool FocusIs(HWND dialog, int id);
 HWND FindMenuWindow();
 // Whether the menu's loop runs, so that it takes clicks.
 bool MenuTracked(HWND menu);
-// Right-clicks the tray icon and waits for its menu.
+// Right-clicks the tray icon (twice when the first brings no menu) and waits until its menu is tracked.
 bool OpenTrayMenu(RECT* area);
 
 // Answers the message box with this caption by pressing a key; false when none came.
