@@ -7,7 +7,7 @@ JOBS ?= 2
 
 # The packages that provide whatever the build and the tests call and is missing.
 deps:
-	@tools/deps.sh
+	@tools/deps.sh test
 
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -16,8 +16,13 @@ build: deps
 test: build
 	cd $(BUILD) && ctest --output-on-failure
 
-run: build
-	e2e/run.sh $(BUILD)/win-x86_64/Harkwin.exe $(BUILD)
+# Running needs only the 64-bit exe and the driver that sees its dialog on screen.
+WIN64 = $(BUILD)/win-x86_64
+run:
+	@tools/deps.sh run
+	cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=MinSizeRel
+	cmake --build $(WIN64) --target Harkwin driver -j $(JOBS)
+	e2e/run.sh $(WIN64)/Harkwin.exe $(BUILD)
 
 # Renders the dialog and the tray in each status under Wine into docs/pictures.
 screenshots: build

@@ -16,6 +16,13 @@ struct LookupSlot {
 // The tray record; its size field names the first layout (88 bytes on 32-bit).
 typedef NOTIFYICONDATAA TrayIcon;
 
+// Events that arrived while a handler was under way: each runs once, after it (RunDeferred).
+struct DeferredEvents {
+    bool show;   // a double click on the icon
+    bool menu;   // a right click on the icon
+    bool close;  // a close request
+};
+
 struct AppState {
     HINSTANCE instance;
     HIMAGELIST imageList;
@@ -35,8 +42,10 @@ struct AppState {
     bool confirming;      // an exit confirmation is open
     bool trayRefused;     // start-up could not add the icon: the program is ending without one
     bool trackingMenu;    // the tray menu is open
-    bool closeRequested;  // a close request arrived while the menu was open: asked once it has closed
-    bool busy;            // a handler is under way outside the nested loops that let events in (OpenToEvents)
+    int menuLoops;        // menu loops of the dialog's own (its system menu), as the platform reports them
+    int systemLoops;      // the platform's default handling of a system command is under way
+    bool deferring;       // a handler is under way: tray clicks and close requests wait (AllowNestedEvents)
+    DeferredEvents deferred;
 };
 
 extern AppState g_app;

@@ -1,5 +1,6 @@
 // Every message of the program arrives here and is routed to its handler.
 #include "core/host.h"
+#include "core/nesting.h"
 #include "core/program.h"
 #include "probe/probe.h"
 #include "store/settings_store.h"
@@ -17,7 +18,9 @@ static void InitDialog(AppState* app, HWND window) {
     app->confirming = false;
     app->trayRefused = false;
     app->trackingMenu = false;
-    app->closeRequested = false;
+    app->menuLoops = 0;
+    app->systemLoops = 0;
+    app->deferred = DeferredEvents();
     // A shell that restarts forgets every icon and says so with this message.
     app->taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
 
@@ -61,36 +64,35 @@ static void RunExitSequence(AppState* app) {
     (void)EndDialog(app->window, 0);
 }
 
-bool OpenToEvents(AppState* app) {
-    bool busy = app->busy;
-    app->busy = false;
-    return busy;
-}
-
-void CloseToEvents(AppState* app, bool busy) { app->busy = busy; }
-
-void SendToSelf(AppState* app, UINT message, WPARAM wParam, LPARAM lParam) {
-    bool busy = OpenToEvents(app);
-    (void)SendMessageA(app->window, message, wParam, lParam);  // the result of our own handlers
-    CloseToEvents(app, busy);
-}
-
 // The tray menu stays usable while the question is open: a second request is ignored.
-// The exit sequence must not destroy a menu that is being tracked: a request while the menu
-// is open ends the menu and is asked once tracking has returned (ShowTrayMenu).
+// The exit sequence must not destroy a menu that is being tracked, nor the question open inside
+// a menu's loop: a request while one is open ends the menu and is asked once it has returned.
 static void ConfirmExit(AppState* app) {
     if (app->confirming || app->exiting) return;
-    if (app->trackingMenu) {
-        app->closeRequested = true;
+    if (LoopOfItsOwnOpen(app)) {
+        app->deferred.close = true;
         (void)EndMenu();  // fails only when no menu is open
         return;
     }
+    app->deferred.close = false;  // this question answers every request so far
     app->confirming = true;
-    bool busy = OpenToEvents(app);
+    bool deferring = AllowNestedEvents(app);
     int answer = MessageBoxA(app->window, "Are you sure you want to exit?", "Question", MB_YESNO | MB_ICONQUESTION);
-    CloseToEvents(app, busy);
+    EndNestedEvents(app, deferring);
     app->confirming = false;
     if (answer == IDYES) RunExitSequence(app);
+}
+
+// The platform's own loops for a system command (the system menu, moving, sizing) run inside
+// this handler, so that a close request waits for them and is asked once they have returned.
+// Events run inside them as in the program's own loops, unless a handler was already under way.
+static void RunSystemCommand(AppState* app, HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool underWay) {
+    ++app->systemLoops;
+    bool deferring = app->deferring;
+    app->deferring = underWay;
+    (void)DefWindowProcA(window, message, wParam, lParam);  // a system command has no result
+    app->deferring = deferring;
+    --app->systemLoops;
 }
 
 static void OnTimer(AppState* app, WPARAM timer) {
@@ -100,6 +102,14 @@ static void OnTimer(AppState* app, WPARAM timer) {
         OnFlashTick(app);
 }
 
+// A double click on the icon shows the dialog, a right click opens the menu.
+static void OnTrayMouse(AppState* app, UINT mouseMessage) {
+    if (mouseMessage == WM_LBUTTONDBLCLK)
+        ShowConfigDialog(app);
+    else if (mouseMessage == WM_RBUTTONUP)
+        ShowTrayMenu(app);
+}
+
 // One message, three sources, told apart by wParam in this order.
 static void OnAppNotify(AppState* app, WPARAM wParam, LPARAM lParam) {
     if (app->socket != INVALID_SOCKET && wParam == (WPARAM)app->socket && WSAGETSELECTEVENT(lParam) == FD_CONNECT)
@@ -107,26 +117,59 @@ static void OnAppNotify(AppState* app, WPARAM wParam, LPARAM lParam) {
     else if (app->pendingLookup != 0 && wParam == (WPARAM)app->pendingLookup)
         OnLookupResult(app, lParam);
     else if (wParam == app->trayIcon.uID)
-        OnTrayNotify(app, (UINT)lParam);
+        OnTrayMouse(app, (UINT)lParam);
     else
         (void)ReleaseLookup(app, wParam);  // the late reply of an abandoned lookup, or nothing
 }
 
-// A platform call that waits (the tray update, activation) delivers the messages other
-// threads send meanwhile, such as the shell's tray notices or another program's close request.
-// Run there, they would nest inside the handler that made the call, half way through it (a
-// menu whose loop starts a probe in the middle of a connect result): they wait in the queue.
-static bool MustWait(const AppState* app, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (!app->busy || app->exiting) return false;
-    if (message == WM_CLOSE) return true;
-    return message == WM_APP_NOTIFY && wParam == app->trayIcon.uID &&
-           (lParam == WM_LBUTTONDBLCLK || lParam == WM_RBUTTONUP);
+// A platform call that waits (the tray update, activation, a peek at the queue) delivers the
+// messages other threads send meanwhile, such as the shell's tray notices or another program's
+// close request. Run there, they would nest inside the handler that made the call, half way
+// through it (a menu whose loop starts a probe in the middle of a connect result): they are
+// noted, and run once after it. Nothing goes back to the queue, where every loop that
+// dispatches it while the handler is under way would take it again and again.
+static bool Defer(AppState* app, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!app->deferring || app->exiting) return false;
+    DeferredEvents* deferred = &app->deferred;
+    if (message == WM_CLOSE) return deferred->close = true;
+    if (message != WM_APP_NOTIFY || wParam != app->trayIcon.uID) return false;
+    if (lParam == WM_LBUTTONDBLCLK) return deferred->show = true;
+    if (lParam == WM_RBUTTONUP) return deferred->menu = true;
+    return false;
 }
 
-static INT_PTR Route(AppState* app, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+// Once no handler is under way, each deferred event runs once, by the same route. A close
+// request waits while a menu or a loop of the platform's is still open; once the dialog is
+// ending there is nothing left to ask.
+static void RunDeferred(AppState* app, HWND window) {
+    DeferredEvents* deferred = &app->deferred;
+    if (app->exiting || app->trayRefused) *deferred = DeferredEvents();
+    if (LoopOfItsOwnOpen(app)) return;
+    UINT tray = app->trayIcon.uID;
+    if (deferred->show) {
+        deferred->show = false;
+        (void)SendMessageA(window, WM_APP_NOTIFY, tray, WM_LBUTTONDBLCLK);  // our own handlers
+    }
+    if (deferred->menu) {
+        deferred->menu = false;
+        (void)SendMessageA(window, WM_APP_NOTIFY, tray, WM_RBUTTONUP);
+    }
+    if (deferred->close && !LoopOfItsOwnOpen(app)) {
+        deferred->close = false;
+        (void)SendMessageA(window, WM_CLOSE, 0, 0);
+    }
+}
+
+static INT_PTR Route(AppState* app, HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool underWay) {
     switch (message) {
     case WM_INITDIALOG: InitDialog(app, window); return TRUE;
     case WM_CLOSE: ConfirmExit(app); return TRUE;
+    case WM_SYSCOMMAND:
+    case WM_POPUPSYSTEMMENU: RunSystemCommand(app, window, message, wParam, lParam, underWay); return TRUE;
+    case WM_ENTERMENULOOP: ++app->menuLoops; return TRUE;
+    case WM_EXITMENULOOP:
+        if (app->menuLoops > 0) --app->menuLoops;
+        return TRUE;
     case WM_SIZE:
         if (wParam == SIZE_MINIMIZED) (void)ShowWindow(window, SW_HIDE);
         return TRUE;
@@ -152,13 +195,11 @@ static INT_PTR Route(AppState* app, HWND window, UINT message, WPARAM wParam, LP
 
 INT_PTR CALLBACK ConfigDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     AppState* app = &g_app;
-    if (MustWait(app, message, wParam, lParam)) {
-        (void)PostMessageA(window, message, wParam, lParam);  // our own queue: refused only when full
-        return TRUE;
-    }
-    bool busy = app->busy;
-    app->busy = true;
-    INT_PTR result = Route(app, window, message, wParam, lParam);
-    app->busy = busy;
+    if (Defer(app, message, wParam, lParam)) return TRUE;
+    bool underWay = app->deferring;
+    app->deferring = true;
+    INT_PTR result = Route(app, window, message, wParam, lParam, underWay);
+    app->deferring = underWay;
+    if (!underWay) RunDeferred(app, window);
     return result;
 }

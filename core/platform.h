@@ -8,6 +8,11 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+// The taskbar asks a window for its system menu with this message; some headers lack it.
+#ifndef WM_POPUPSYSTEMMENU
+#define WM_POPUPSYSTEMMENU 0x0313
+#endif
+
 #ifdef HARKWIN_SPIES
 #include "tests/program/spies.h"
 #endif

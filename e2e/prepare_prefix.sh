@@ -3,18 +3,22 @@
 # on Wine's "shell" desktop, the one with a notification area. Callers hand it only a prefix
 # of their own. Every step has a deadline.
 set -u
+PATH=$(cd "$(dirname "$0")" && pwd)/bin:$PATH  # our wine, which takes the 64-bit loader
 say() { echo "prepare_prefix: $*" >&2; }
 bounded() {  # bounded SECONDS WHAT COMMAND...
-    local seconds=$1 what=$2; shift 2
+    local seconds=$1 what=$2 rc; shift 2
     timeout --kill-after=5 "$seconds" "$@" && return 0
-    local rc=$?
-    [ $rc -ge 124 ] && say "gave up after ${seconds}s waiting for $what"
+    rc=$?
+    case $rc in
+    124 | 137) say "gave up after ${seconds}s waiting for $what" ;;
+    126 | 127) say "could not run $1 for $what" ;;
+    esac
     return $rc
 }
 if [ ! -e "$WINEPREFIX/system.reg" ]; then
     log=$(mktemp /tmp/harkwin-wineboot.XXXXXX)
-    bounded 180 "wineboot to create the prefix" wineboot -i >"$log" 2>&1 ||
-        { say "wineboot failed"; cat "$log" >&2; rm -f "$log"; exit 1; }
+    bounded 180 "wineboot to create the prefix" wine wineboot -i >"$log" 2>&1 ||
+        { say "wineboot failed: $(tail -n 3 "$log")"; rm -f "$log"; exit 1; }
     rm -f "$log"
 fi
 # Wine 8 reaches its shipped fonts only by a path it refuses ("..") and would draw the dialog

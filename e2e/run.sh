@@ -6,6 +6,7 @@
 # It runs in a Wine prefix of its own, HARKWIN_PREFIX (default ~/.cache/harkwin/wine-prefix),
 # never in an inherited WINEPREFIX, and only in a prefix it made itself.
 set -u
+PATH=$(cd "$(dirname "$0")" && pwd)/bin:$PATH  # our wine, which takes the 64-bit loader
 exe=$1 build=$2
 driver=$build/win-x86_64/driver.exe
 fail() { echo "make run: $*" >&2; exit 1; }
@@ -19,7 +20,7 @@ mkdir -p "$prefix" && touch "$mark" || fail "cannot make the Wine prefix $prefix
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 # One make run per prefix: a second one says where the first is instead of waiting on it.
-exec 9>"$prefix/.run.lock"
+exec 9>"$prefix/.run.lock" || fail "cannot open the lock file $prefix/.run.lock"
 if ! flock -n 9; then
     fail "Harkwin is already running under make run ($(cat "$prefix/.run.pid" 2>/dev/null || echo "process unknown")); stop it first"
 fi
@@ -44,7 +45,11 @@ xvfb= program=
 cleanup() {
     # The prefix is this script's own, so everything its wineserver runs is ours.
     timeout 20 wineserver -k 9>&- 2>/dev/null
-    [ -n "$program" ] && wait "$program" 2>/dev/null
+    if [ -n "$program" ]; then  # wineserver -k may have timed out: the program is killed by id
+        for _ in $(seq 50); do kill -0 "$program" 2>/dev/null || break; sleep 0.2; done
+        kill -KILL "$program" 2>/dev/null
+        wait "$program" 2>/dev/null
+    fi
     if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; fi
     rm -rf "$work" "$prefix/.run.pid"
 }

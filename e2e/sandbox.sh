@@ -11,6 +11,7 @@ fi
 pictures=
 if [ "${1:-}" = "--pictures" ]; then pictures=$2; shift 2; fi
 
+PATH=$(cd "$(dirname "$0")" && pwd)/bin:$PATH  # our wine, which takes the 64-bit loader
 say() { echo "sandbox: $*" >&2; }
 # wait_for WHAT SECONDS COMMAND...: polls COMMAND until it succeeds or the deadline passes.
 wait_for() {

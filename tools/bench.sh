@@ -28,7 +28,7 @@ cfloor=$(figure cycle-floor-1000 1) cfloor_w=$(figure cycle-floor-1000 2)
 {
     echo "# Benchmarks"
     echo
-    echo "Made by \`make bench\` (tools/bench.sh) on $(date -u +%Y-%m-%d), $(nproc) cores, $(wine --version 2>/dev/null)."
+    echo "Made by \`make bench\` (tools/bench.sh) on $(date -u +%Y-%m-%d), $(nproc) cores, $("$root/e2e/bin/wine" --version 2>/dev/null)."
     echo "Under Wine inside the test sandbox; CPU times of the program's own host process (from /proc, 10 ms"
     echo "ticks), not of wineserver or the shell. Two floors, built in the same run: the skeleton"
     echo "(bench/skeleton.cpp) makes only the platform calls Harkwin must make before its dialog is on"

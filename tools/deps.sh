@@ -1,61 +1,104 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that provide what the build, the tests and `make run` call
-# and this machine lacks. Each need is the command or file itself, so whatever is already
-# there counts, however it came.
-set -eu
+# Installs the Debian packages that provide what a target calls and this machine lacks. Each
+# need is the command or file itself, so whatever is already there counts, however it came.
+#   deps.sh run     what building Harkwin.exe and running it under Wine calls (make run)
+#   deps.sh test    that, and what the test layers call (make test)
+# 32-bit Wine only where the kernel runs 32-bit programs (tools/runs_i386.sh).
+# HARKWIN_APT_TRIES (default 3) and HARKWIN_APT_PAUSE (default 20 s) bound the index updates.
+set -u
+target=${1:-test}
+here=$(cd "$(dirname "$0")" && pwd)
 
 # A command on PATH, or an absolute path, and the package that provides it.
-needs='
+run_needs='
 cmake                               cmake
-g++                                 g++
-/usr/src/googletest/CMakeLists.txt  googletest
 x86_64-w64-mingw32-gcc-posix        gcc-mingw-w64-x86-64-posix
 x86_64-w64-mingw32-g++-posix        g++-mingw-w64-x86-64-posix
-i686-w64-mingw32-gcc-posix          gcc-mingw-w64-i686-posix
-i686-w64-mingw32-g++-posix          g++-mingw-w64-i686-posix
 x86_64-w64-mingw32-windres          binutils-mingw-w64-x86-64
-x86_64-w64-mingw32-objdump          binutils-mingw-w64-x86-64
-i686-w64-mingw32-windres            binutils-mingw-w64-i686
 wine                                wine
-wineboot                            wine
 wineserver                          wine
 /usr/lib/wine/wine64                wine64
-/usr/lib/wine/wine                  wine32:i386
 /usr/share/wine/fonts/tahoma.ttf    fonts-wine
 Xvfb                                xvfb
-convert                             imagemagick
 import                              imagemagick
+flock                               util-linux
+timeout                             coreutils
+'
+test_needs='
+g++                                 g++
+/usr/src/googletest/CMakeLists.txt  googletest
+i686-w64-mingw32-gcc-posix          gcc-mingw-w64-i686-posix
+i686-w64-mingw32-g++-posix          g++-mingw-w64-i686-posix
+x86_64-w64-mingw32-objdump          binutils-mingw-w64-x86-64
+i686-w64-mingw32-windres            binutils-mingw-w64-i686
+convert                             imagemagick
 ip                                  iproute2
 unshare                             util-linux
+findmnt                             util-linux
 zip                                 zip
 git                                 git
-findmnt                             util-linux
-flock                               util-linux
 clang++                             clang
 clang-tidy                          clang-tidy
 clang-format                        clang-format
 cppcheck                            cppcheck
 '
+case $target in
+run) needs=$run_needs ;;
+test) needs=$run_needs$test_needs
+      "$here/runs_i386.sh" 2>/dev/null && needs="$needs /usr/lib/wine/wine wine32:i386" ;;
+*) echo "usage: deps.sh run|test" >&2; exit 2 ;;
+esac
 
+say() { echo "deps: $*" >&2; }
 have() { case $1 in /*) [ -e "$1" ] ;; *) command -v "$1" >/dev/null ;; esac; }
+
+# An archive caught mid-sync fails the update of one index while the others arrive: tried
+# again a few times, then the lists apt has are used, and the install says if they fell short.
+update_failed=
+update() {
+    local try tries=${HARKWIN_APT_TRIES:-3} log
+    log=$(mktemp /tmp/harkwin-apt.XXXXXX) || return 1
+    for try in $(seq "$tries"); do
+        if timeout 600 apt-get update -qq >"$log" 2>&1; then rm -f "$log"; update_failed=; return 0; fi
+        update_failed=$(grep -E '^(E|W):' "$log" | grep -v -E '^W: (Some index files|Target )' | head -n 3)
+        [ -n "$update_failed" ] || update_failed=$(tail -n 3 "$log")
+        say "apt-get update failed (try $try of $tries): $update_failed"
+        [ "$try" -lt "$tries" ] && sleep "${HARKWIN_APT_PAUSE:-20}"
+    done
+    rm -f "$log"
+    say "going on with the package lists apt already has"
+}
 
 updated=
 install() {
-    echo "installing: $*"
-    case " $* " in *:i386*) dpkg --add-architecture i386; updated= ;; esac
-    [ -n "$updated" ] || { apt-get update -qq; updated=1; }
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+    say "installing: $*"
+    case " $* " in *:i386*)
+        dpkg --print-foreign-architectures | grep -qx i386 || { dpkg --add-architecture i386; updated=; } ;;
+    esac
+    [ -n "$updated" ] || { update; updated=1; }
+    local log
+    log=$(mktemp /tmp/harkwin-apt.XXXXXX) || return 1
+    if DEBIAN_FRONTEND=noninteractive timeout 1800 apt-get install -y -qq --no-install-recommends "$@" >"$log" 2>&1; then
+        rm -f "$log"
+        return 0
+    fi
+    local why
+    why=$(grep -E '^E:' "$log" | head -n 1)
+    say "could not install $* (${why:-$(tail -n 1 "$log")})${update_failed:+; the package lists were not updated (${update_failed%%$'\n'*}): an archive caught mid-sync is worth another try later}"
+    rm -f "$log"
+    return 1
 }
 
 missing=$(echo "$needs" | while read -r need package; do
     [ -n "$need" ] && ! have "$need" && echo "$package"
 done | sort -u)
-[ -z "$missing" ] || install $missing
+[ -z "$missing" ] || install $missing || exit 1
+[ "$target" = test ] || exit 0
 
 # libFuzzer comes with the clang runtime of clang's own major version.
 fuzzer_links() {
     echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char *, unsigned long) { return 0; }' |
         clang++ -x c++ -fsanitize=fuzzer - -o /dev/null 2>/dev/null
 }
-fuzzer_links || install "libclang-rt-$(clang++ -dumpversion | cut -d. -f1)-dev"
-fuzzer_links || { echo "deps: clang cannot link a fuzzer" >&2; exit 1; }
+fuzzer_links || install "libclang-rt-$(clang++ -dumpversion | cut -d. -f1)-dev" || exit 1
+fuzzer_links || { say "clang cannot link a fuzzer"; exit 1; }

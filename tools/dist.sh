@@ -25,7 +25,9 @@ for arch in win64:x86_64 win32:i686; do
     sed 's/$/\r/' "$root/LICENSE" >"$stage/LICENSE.txt"
     zip_path=$(cd "$build/dist" && pwd)/Harkwin-$version-$name.zip
     rm -f "$zip_path"
-    (cd "$stage" && TZ=UTC touch -d 2026-01-01 * && zip -q -X "$zip_path" Harkwin.exe README.txt LICENSE.txt)
+    # zip stores local time and the files' modes: both fixed, whatever the machine's zone and umask.
+    (cd "$stage" && chmod 644 * && export TZ=UTC0 && touch -d 2026-01-01 * &&
+        zip -q -X "$zip_path" Harkwin.exe README.txt LICENSE.txt)
     rm -rf "$stage"
 done
 cd "$build/dist" && sha256sum Harkwin-$version-win64.zip Harkwin-$version-win32.zip

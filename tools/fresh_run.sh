@@ -12,14 +12,18 @@ say() { echo "test-fresh[$suite]: $*" >&2; }
 # It mounts and, on its way out, kills every process it can see: only as process 1 of a PID
 # namespace of its own (unshare --mount --pid --fork, as test_fresh.sh starts it) is that
 # nothing but its own. Checked before anything is touched.
-own() { [ "$(readlink /proc/self/ns/$1)" != "$(readlink /proc/1/ns/$1 2>/dev/null)" ]; }
+own() {  # a namespace that cannot be read is not known to be our own
+    local mine init
+    mine=$(readlink /proc/self/ns/$1) && init=$(readlink /proc/1/ns/$1) && [ -n "$mine" ] && [ "$mine" != "$init" ]
+}
 if [ "$$" != 1 ] || ! own pid || ! own mnt; then
     say "refusing to run: not process 1 of PID and mount namespaces of its own (tools/test_fresh.sh starts it so)"
     exit 2
 fi
 # They go into a shell command line inside the root: targets and VAR=value words only.
 [[ $make_args =~ ^[A-Za-z0-9_.=\ -]+$ ]] || { say "make arguments may hold only targets and VAR=value words"; exit 2; }
-trap 'kill -KILL -1 2>/dev/null || true' EXIT  # nothing left is no failure
+# Whatever is still running is killed; kill fails only when nothing is left, which is fine.
+trap 'kill -KILL -1 2>/dev/null || true' EXIT
 
 mount -t overlay overlay -o "lowerdir=$suite_cache/root,upperdir=$run/upper,workdir=$run/work" "$m"
 mount -t proc proc "$m/proc"
@@ -28,19 +32,22 @@ mount --rbind /dev "$m/dev"
 mount -t tmpfs tmpfs "$m/tmp"
 mount --bind "$suite_cache/archives" "$m/var/cache/apt/archives"
 cp /etc/resolv.conf "$m/etc/resolv.conf"
-git clone -q "$repo" "$m/root/harkwin"
+timeout 300 git clone -q "$repo" "$m/root/harkwin"
 say "clean clone of $(git -C "$m/root/harkwin" log -1 --format=%h)"
 
 inside() {
-    chroot "$m" /usr/bin/env -i HOME=/root LANG=C.UTF-8 \
+    chroot "$m" /usr/bin/env -i HOME=/root LANG=C.UTF-8 ${HARKWIN_NO_I386:+HARKWIN_NO_I386=1} \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin /bin/bash -c "$1"
 }
 
 start=$SECONDS
-inside 'apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq make >/dev/null'
+inside 'timeout 600 apt-get update -qq' || say "apt-get update failed; trying with the package lists the root has"
+inside 'DEBIAN_FRONTEND=noninteractive timeout 900 apt-get install -y -qq make >/dev/null' ||
+    { say "cannot install make"; exit 1; }
 say "make installed"
 rc=0
-inside "cd /root/harkwin && make $make_args" || rc=$?
+inside "cd /root/harkwin && timeout --kill-after=30 ${HARKWIN_FRESH_TIMEOUT:-2400} make $make_args" || rc=$?
+[ $rc = 124 ] && say "make $make_args took over ${HARKWIN_FRESH_TIMEOUT:-2400} s"
 say "make $make_args exited with $rc after $((SECONDS - start)) s"
 [ $rc -eq 0 ] || exit $rc
 

@@ -16,8 +16,12 @@ say() { echo "test-fresh: $*" >&2; }
 [ "$(id -u)" = 0 ] || { say "needs root (debootstrap, overlay and chroot)"; exit 1; }
 for tool in debootstrap git; do
     command -v $tool >/dev/null && continue
-    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $tool >/dev/null
+    timeout 600 apt-get update -qq || say "apt-get update failed; trying with the package lists apt has"
+    DEBIAN_FRONTEND=noninteractive timeout 900 apt-get install -y -qq $tool >/dev/null ||
+        { say "cannot install $tool"; exit 1; }
 done
+# Waits are bounded: HARKWIN_FRESH_TIMEOUT (default 2400 s) for the make run inside a root.
+export HARKWIN_FRESH_TIMEOUT=${HARKWIN_FRESH_TIMEOUT:-2400}
 
 # The Debian archive that serves SUITE, among those this machine's apt sources name (deb822
 # or one-line format): the first that has the suite's Release file.
@@ -50,8 +54,8 @@ make_root() {
     [ -n "$url" ] || return 1
     say "making a pristine $suite root from $url (once)"
     rm -rf "$tmp" "$root" && mkdir -p "$tmp" || { say "cannot make $tmp"; return 1; }
-    debootstrap --variant=minbase "$suite" "$tmp" "$url" >"$cache/$suite/debootstrap.log" 2>&1 ||
-        { say "debootstrap $suite failed, see $cache/$suite/debootstrap.log"; return 1; }
+    timeout 1800 debootstrap --variant=minbase "$suite" "$tmp" "$url" >"$cache/$suite/debootstrap.log" 2>&1 ||
+        { say "debootstrap $suite failed or took over 1800 s, see $cache/$suite/debootstrap.log"; return 1; }
     # What every installed machine has and minbase lacks.
     printf '127.0.0.1\tlocalhost\n::1\t\tlocalhost ip6-localhost ip6-loopback\n' >"$tmp/etc/hosts" &&
         rm -rf "$tmp/var/cache/apt/archives"/*.deb &&
@@ -84,16 +88,23 @@ run_suite() {
         [ $SECONDS -lt $deadline ] || { say "processes of the $suite run still alive; $run kept"; return 1; }
         sleep 0.1
     done
+    if findmnt -rn -o TARGET | grep -q "^$run/"; then say "something is still mounted in $run; kept"; return 1; fi
     rm -rf "$run"
     return $rc
 }
 
+# A root is made under an exclusive lock and used under a shared one, so that no run removes
+# a half-made root that another is about to use as its lower layer.
 failed=()
 for suite in "${suites[@]}"; do
     start=$SECONDS
-    make_root "$suite" || { failed+=("$suite"); continue; }
+    mkdir -p "$cache/$suite" && exec 8>"$cache/$suite/lock" || { say "cannot lock $cache/$suite"; exit 1; }
+    flock -x -w 3600 8 || { say "waited 3600 s for another run's lock on the $suite root"; exit 1; }
+    make_root "$suite" || { failed+=("$suite"); exec 8>&-; continue; }
+    flock -s 8
     if run_suite "$suite"; then say "$suite passed in $((SECONDS - start)) s"
     else say "$suite FAILED after $((SECONDS - start)) s"; failed+=("$suite"); fi
+    exec 8>&-
 done
 [ ${#failed[@]} -eq 0 ] || { say "failed on: ${failed[*]}"; exit 1; }
 say "passed on: ${suites[*]}"

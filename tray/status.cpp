@@ -31,12 +31,12 @@ void SetStatus(AppState* app, ProbeStatus status, const char* text, bool force) 
     app->currentStatus = status;
     // Icons from LoadIconA are shared by the system and are not destroyed: dropping the handle is the release.
     tray->hIcon = LoadStatusIcon(app, status);
-    if (text)
-        CopyBounded(tray->szTip, 64, text);
-    else
-        tray->uFlags &= ~NIF_TIP;
-    (void)Shell_NotifyIconA(NIM_MODIFY, tray);  // a lost update is repaired by the next one
-    tray->uFlags |= NIF_TIP;
+    if (text) CopyBounded(tray->szTip, 64, text);
+    // The record itself keeps every flag: a shell restart delivered inside this call adds the
+    // icon back from it, tooltip and all.
+    TrayIcon update = *tray;
+    if (!text) update.uFlags &= ~NIF_TIP;
+    (void)Shell_NotifyIconA(NIM_MODIFY, &update);  // a lost update is repaired by the next one
 }
 
 void OnFlashTick(AppState* app) {

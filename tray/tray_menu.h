@@ -1,10 +1,14 @@
-// The tray icon's mouse actions: a double click shows the dialog, a right click opens the menu.
+// The tray menu, and bringing the window in front forward after a click on the tray icon.
 #ifndef HARKWIN_TRAY_MENU_H
 #define HARKWIN_TRAY_MENU_H
 
 #include "core/app_state.h"
 
-void OnTrayNotify(AppState* app, UINT mouseMessage);
-void ShowConfigDialog(AppState* app);
+void ShowTrayMenu(AppState* app);
+// The window that takes the keyboard: the dialog, or the box it owns (the exit question) while
+// that box keeps the dialog disabled.
+HWND FrontWindow(const AppState* app);
+// Activates the window with the foreground a click on the tray icon hands the program.
+void BringForward(HWND window);
 
 #endif

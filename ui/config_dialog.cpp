@@ -2,10 +2,11 @@
 
 #include "core/host.h"
 #include "core/periods.h"
-#include "core/program.h"
+#include "core/nesting.h"
 #include "probe/probe.h"
 #include "store/settings_store.h"
 #include "tray/status.h"
+#include "tray/tray_menu.h"
 #include "ui/field_rules.h"
 #include "ui/port_presets.h"
 #include "ui/resource.h"
@@ -17,7 +18,7 @@ static const int FlashBoxes[StatusCount] = {IDC_FLASH_TRYING, IDC_FLASH_OFFLINE,
 static HWND Control(AppState* app, int id) { return GetDlgItem(app->window, id); }
 
 // As the dialog manager moves it, so the default-button highlight stays right.
-void FocusDefaultButton(AppState* app) {
+static void FocusDefaultButton(AppState* app) {
     (void)SendMessageA(app->window, WM_NEXTDLGCTL, (WPARAM)Control(app, IDOK), TRUE);
 }
 
@@ -150,6 +151,24 @@ static void OnApply(AppState* app) {
     }
     SaveSettings(app);
     EnableApply(app, false);
+}
+
+void ShowConfigDialog(AppState* app) {
+    SettingsToDialog(app);
+    EnableApply(app, false);
+    HWND front = FrontWindow(app);
+    if (front != app->window) {
+        // Showing the dialog the usual way would activate it, disabled, over the box in front.
+        (void)ShowWindow(app->window, SW_SHOWNOACTIVATE);  // returns the previous visibility
+        BringForward(front);
+        return;
+    }
+    (void)ShowWindow(app->window, SW_SHOW);
+    (void)ShowWindow(app->window, SW_SHOWNORMAL);
+    BringForward(front);
+    // Activation restores only a focus the dialog saved when it was hidden, which it may not
+    // have: a dialog without one leaves the keyboard dead.
+    if (!IsChild(app->window, GetFocus())) FocusDefaultButton(app);
 }
 
 static void OnOk(AppState* app) {

@@ -10,6 +10,8 @@ bool DialogToSettings(AppState* app);
 void OnDialogCommand(AppState* app, WPARAM wParam);
 // Disabling Apply first hands its focus to OK.
 void EnableApply(AppState* app, bool enable);
-void FocusDefaultButton(AppState* app);
+// The show action (a double click on the icon, the menu's Configuration): the dialog with the
+// stored settings, in front unless the box it owns is, which keeps the keyboard.
+void ShowConfigDialog(AppState* app);
 
 #endif

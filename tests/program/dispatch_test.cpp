@@ -114,9 +114,12 @@ TEST_F(ProgramTest, StartUpFailuresEndWithCodeOne) {
     g_spy.messageBox = [](const char*, const char*, UINT) {
         g_spy.failTrayAdd = false;  // a shell restarts while the error is on screen
         SendMessageA(g_app.window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+        PostMessageA(g_app.window, WM_CLOSE, 0, 0);  // another program's close request, under the box
+        PumpFor(200);
         return IDOK;
     };
     EXPECT_EQ(1, ProgramMain(g_app.instance));
+    EXPECT_TRUE(SpyCalls("PostMessage 0x10 ").empty()) << "the close request is not taken again and again";
     EXPECT_EQ(1u, SpyCalls("Shell_NotifyIcon ADD").size()) << "no icon that nothing would delete";
     EXPECT_EQ(std::vector<std::string>({"MessageBox Error adding tray icon!|(none)|0x10|owned"}),
               SpyCalls("MessageBox"));

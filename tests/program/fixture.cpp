@@ -12,6 +12,7 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
             if (done()) return true;
+            if (GetTickCount() - start > timeoutMs) return false;  // a message that comes back for ever
         }
         if (done()) return true;
         if (GetTickCount() - start > timeoutMs) return false;

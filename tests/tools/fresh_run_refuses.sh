@@ -1,28 +1,32 @@
 #!/usr/bin/env bash
 # fresh_run.sh kills all it can see on its way out, so it must refuse to start anywhere but as
-# process 1 of namespaces of its own, before it mounts or kills anything. Tried in a PID
-# namespace of this test's own, where it is not process 1, beside a process that must survive.
+# process 1 of PID and mount namespaces of its own, before it mounts or kills anything. Tried
+# where it is not process 1, and where it is process 1 but shares this machine's mounts, each
+# beside a process that must survive.
 set -u
-if [ -z "${HARKWIN_REFUSAL_NS:-}" ]; then
-    exec env HARKWIN_REFUSAL_NS=1 unshare --pid --fork --mount --mount-proc -- "$0" "$@"
-fi
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d /tmp/harkwin-refusal.XXXXXX) || exit 1
+trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/cache/bookworm/root" "$work/run/root"
-sleep 300 &
-sibling=$!
-"$repo/tools/fresh_run.sh" "$repo" "$work/cache/bookworm" "$work/run" 2>"$work/said"
-rc=$?
 passed=0 failed=0
 check() {
     if eval "$1"; then echo "ok - $2"; passed=$((passed + 1)); else echo "FAIL - $2"; failed=$((failed + 1)); fi
 }
-check '[ $rc = 2 ]' "it refuses (exit $rc)"
-check 'grep -q "refusing to run" "$work/said"' "and says why: $(cat "$work/said")"
-check 'kill -0 $sibling 2>/dev/null' "the process beside it lives"
-check '! findmnt -rn -o TARGET | grep -q "^$work"' "nothing is mounted under its folders"
-kill $sibling
-wait $sibling 2>/dev/null
-rm -rf "$work"
+attempt() {  # attempt WHERE LAUNCHER...
+    local where=$1 sibling rc; shift
+    sleep 300 &
+    sibling=$!
+    "$@" "$repo/tools/fresh_run.sh" "$repo" "$work/cache/bookworm" "$work/run" 2>"$work/said"
+    rc=$?
+    check '[ $rc = 2 ]' "$where: it refuses (exit $rc)"
+    check 'grep -q "refusing to run" "$work/said"' "$where: and says why: $(cat "$work/said")"
+    check 'kill -0 $sibling 2>/dev/null' "$where: the process beside it lives"
+    check '! findmnt -rn -o TARGET | grep -q "^$work"' "$where: nothing is mounted under its folders"
+    kill $sibling
+    wait $sibling 2>/dev/null
+}
+# As a child of process 1 in namespaces of its own (bash starts it so: not exec'd).
+attempt "not process 1" unshare --pid --fork --mount --mount-proc -- bash -c '"$@"; exit $?' -
+attempt "process 1 on this machine's mounts and /proc" unshare --pid --fork --
 echo "$passed passed, $failed failed"
 [ $failed = 0 ]

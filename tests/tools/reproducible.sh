@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A release is rebuilt byte for byte from its sources: two builds, from copies in folders with
-# different paths and at different times, give the same Harkwin.exe for both architectures
-# and the same release zips.
+# different paths, at different times, in different time zones and under different umasks,
+# give the same Harkwin.exe for both architectures and the same release zips.
 set -u
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d /tmp/harkwin-repro.XXXXXX) || exit 1
@@ -20,8 +20,8 @@ build_in() {  # build_in DIR: the sources copied to DIR/src, built in DIR/out, p
     "$dir/src/tools/dist.sh" "$dir/out"
 }
 
-build_in "$work/first" || exit 1
-build_in "$work/a/second/one" || exit 1
+(umask 022 && TZ=UTC0 build_in "$work/first") || exit 1
+(umask 077 && TZ=JST-9 build_in "$work/a/second/one") || exit 1
 passed=0 failed=0
 for file in win-x86_64/Harkwin.exe win-i686/Harkwin.exe dist/Harkwin-*-win64.zip dist/Harkwin-*-win32.zip; do
     a=$(echo "$work"/first/out/$file) b=$(echo "$work"/a/second/one/out/$file)

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Whether this machine's kernel runs 32-bit x86 programs: some virtual machines, and kernels
+# booted with their 32-bit emulation off, answer every i386 executable with "Exec format
+# error". Asked of the kernel itself with a 96-byte i386 executable that exits with 42.
+# HARKWIN_NO_I386=1 makes it answer no.
+#   runs_i386.sh                     exit 0 if it does, 1 (and why, on stderr) if not
+#   runs_i386.sh command...          runs the command if it does, else says why and exits 77 (a skip)
+set -u
+why=
+if [ -n "${HARKWIN_NO_I386:-}" ]; then
+    why="HARKWIN_NO_I386 is set"
+else
+    probe=$(mktemp /tmp/harkwin-i386.XXXXXX) || { echo "runs_i386: no temporary file" >&2; exit 1; }
+    # ELF header, one loadable segment, then: mov eax, 1; mov ebx, 42; int 0x80 (exit).
+    printf '\177ELF\1\1\1\0\0\0\0\0\0\0\0\0\2\0\3\0\1\0\0\0\124\200\4\10\64\0\0\0\0\0\0\0\0\0\0\0\64\0\40\0\1\0\0\0\0\0\0\0'\
+'\1\0\0\0\0\0\0\0\0\200\4\10\0\200\4\10\140\0\0\0\140\0\0\0\5\0\0\0\0\20\0\0'\
+'\270\1\0\0\0\273\52\0\0\0\315\200' >"$probe" && chmod 700 "$probe"
+    said=$("$probe" 2>&1)
+    rc=$?
+    rm -f "$probe"
+    [ $rc = 42 ] || why="the kernel does not run 32-bit x86 programs (a test one exited with $rc${said:+: $said})"
+fi
+if [ $# = 0 ]; then
+    [ -z "$why" ] && exit 0
+    echo "runs_i386: $why" >&2
+    exit 1
+fi
+[ -z "$why" ] && exec "$@"
+echo "skipped: $why"
+exit 77
