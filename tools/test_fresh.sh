@@ -79,7 +79,8 @@ run_suite() {
     mkdir -p "$run/upper" "$run/work" "$run/root" "$cache/$suite/archives/partial" ||
         { say "cannot lay out $run"; return 1; }
     local rc=0
-    unshare --mount --pid --fork --kill-child -- "$repo/tools/fresh_run.sh" \
+    HARKWIN_FRESH_OUTSIDE="$(readlink /proc/self/ns/pid) $(readlink /proc/self/ns/mnt)" \
+        unshare --mount --pid --fork --kill-child -- "$repo/tools/fresh_run.sh" \
         "$repo" "$cache/$suite" "$run" "${HARKWIN_FRESH_MAKE:-test}" || rc=$?
     # Its processes were killed with its first; the overlay goes with the last of them.
     local deadline=$((SECONDS + 30)) told=
