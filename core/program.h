@@ -7,5 +7,4 @@
 int ProgramMain(HINSTANCE instance);
 INT_PTR CALLBACK ConfigDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-
 #endif

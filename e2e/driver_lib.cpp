@@ -63,18 +63,17 @@ HWND FindProgramWindow(const Program* program, const char* caption, bool visible
     return args.found;
 }
 
-bool StartProgram(Program* program, const std::string& exe) {
+bool StartProgram(Program* program, const std::string& exe, const char* caption) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     std::string path = WindowsPath(exe);
     std::string commandLine = "\"" + path + "\"";
     if (!CreateProcessA(path.c_str(), &commandLine[0], 0, 0, FALSE, 0, 0, 0, &startup, &program->process))
         return Check(false, "start " + path + ": error " + std::to_string(GetLastError()));
-    bool shown = WaitFor("the configuration dialog on screen", 20000, [&] {
-        program->dialog = FindProgramWindow(program, "Harkwin Configuration", true);
+    return WaitFor(std::string(caption) + " on screen", 20000, [&] {
+        program->dialog = FindProgramWindow(program, caption, true);
         return program->dialog != 0;
     });
-    return shown;
 }
 
 int WaitForExit(Program* program, DWORD timeoutMs) {
@@ -420,6 +419,35 @@ bool OpenTrayMenu(RECT* area) {
     return true;
 }
 
+void ClickMenuRow(const RECT& menu, MenuRow row) {
+    Click(menu.left + 20, row == FirstRow ? menu.top + 10 : menu.bottom - 10);
+}
+
+bool ChooseFromTrayMenu(MenuRow row) {
+    RECT menu;
+    if (!OpenTrayMenu(&menu)) return false;
+    ClickMenuRow(menu, row);
+    return true;
+}
+
+void ExpectStored(const std::string& host, DWORD port, DWORD poll, DWORD flash, DWORD behaviors, DWORD resolve) {
+    DWORD type = 0;
+    std::string data;
+    Check(ReadSetting("Host", &type, &data) && type == REG_SZ && data == host + std::string(1, '\0'),
+          "the registry holds Host \"" + host + "\" as REG_SZ with its NUL");
+    struct Row {
+        const char* name;
+        DWORD value;
+    } rows[] = {{"Port", port}, {"Poll", poll}, {"Flash", flash}, {"Behaviors", behaviors}, {"Resolve", resolve}};
+    for (const Row& r : rows) {
+        DWORD value = 0;
+        bool ok = ReadSetting(r.name, &type, &data) && type == REG_DWORD && data.size() == 4;
+        if (ok) memcpy(&value, data.data(), 4);
+        Check(ok && value == r.value, std::string("the registry holds ") + r.name + " as a 4-byte REG_DWORD " +
+                                          std::to_string(r.value) + ": " + std::to_string(value));
+    }
+}
+
 // Reads a file of the host system through Wine's view of the root.
 std::string HostFile(const std::string& path) {
     std::string out;
@@ -485,7 +513,7 @@ double CpuMs(int pid) {
     return (utime + stime) * 10.0;
 }
 
-GUITHREADINFO Keyboard(const Program* program) {
+GUITHREADINFO ProgramThreadInfo(const Program* program) {
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
     DWORD thread = program->dialog ? GetWindowThreadProcessId(program->dialog, 0) : program->process.dwThreadId;
@@ -495,13 +523,17 @@ GUITHREADINFO Keyboard(const Program* program) {
 
 bool QuestionHasKeyboard(const Program* program) {
     HWND box = FindProgramWindow(program, "Question", true);
-    GUITHREADINFO info = Keyboard(program);
+    GUITHREADINFO info = ProgramThreadInfo(program);
     char cls[32] = "";
     if (info.hwndFocus) GetClassNameA(info.hwndFocus, cls, sizeof cls);
-    return box && info.hwndActive == box && GetParent(info.hwndFocus) == box && lstrcmpiA(cls, "Button") == 0;
+    const DWORD loops = GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE | GUI_INMOVESIZE;
+    return box && info.hwndActive == box && GetForegroundWindow() == box && GetParent(info.hwndFocus) == box &&
+           lstrcmpiA(cls, "Button") == 0 && !(info.flags & loops) && !info.hwndCapture;
 }
 
-void ClickCaption(HWND window) {
+void ClickBody(HWND window) {
     RECT r;
-    if (window && GetWindowRect(window, &r)) Click((r.left + r.right) / 2, r.top + 8);
+    POINT corner = {0, 0};
+    if (!window || !GetClientRect(window, &r) || !ClientToScreen(window, &corner)) return;
+    Click(corner.x + 12, corner.y + r.bottom / 3);  // beside the icon, above the buttons
 }

@@ -24,20 +24,23 @@ struct Program {
     HWND dialog = 0;
 };
 std::string WindowsPath(const std::string& unixPath);
-bool StartProgram(Program* program, const std::string& exe);
+// Starts the exe and waits for its window with this caption on screen.
+bool StartProgram(Program* program, const std::string& exe, const char* caption = "Harkwin Configuration");
 // The exit code, or -1 when the process is still running after timeoutMs.
 int WaitForExit(Program* program, DWORD timeoutMs);
 void KillProgram(Program* program);
 // A top-level window of the program with this caption (the dialog, a message box).
 HWND FindProgramWindow(const Program* program, const char* caption, bool visibleOnly);
 
-// Who holds the program's keyboard: its thread's active window, focus and menu state.
-GUITHREADINFO Keyboard(const Program* program);
-// The exit question is the active window and one of its buttons has the focus.
+// The program's thread as the platform reports it: active window, focus, capture, menu and
+// move/size flags.
+GUITHREADINFO ProgramThreadInfo(const Program* program);
+// The exit question takes the keys: it is in the foreground and active, one of its buttons has
+// the focus, and no menu, move or size loop or mouse capture would take them first.
 bool QuestionHasKeyboard(const Program* program);
-// A click on a window's title bar, as a user brings it to the front (Wine 10 gives the
-// desktop the keyboard after a click on it that closed a menu).
-void ClickCaption(HWND window);
+// A click inside a window's body, clear of its title bar (a click there starts the move loop,
+// which takes the keys until the button comes up), as a user brings it to the front.
+void ClickBody(HWND window);
 
 // Input, sent to whatever holds the focus, as the keyboard and mouse would.
 void Foreground(HWND window);
@@ -70,6 +73,11 @@ HWND FindMenuWindow();
 bool MenuTracked(HWND menu);
 // Right-clicks the tray icon (twice when the first brings no menu) and waits until its menu is tracked.
 bool OpenTrayMenu(RECT* area);
+// A click on the first row of an open menu (the tray's Configuration) or its last (Exit).
+enum MenuRow { FirstRow, LastRow };
+void ClickMenuRow(const RECT& menu, MenuRow row);
+// Opens the tray menu and chooses a row; false when no menu came.
+bool ChooseFromTrayMenu(MenuRow row);
 
 // Answers the message box with this caption by pressing a key; false when none came.
 bool AnswerMessageBox(const Program* program, const char* caption, char key, std::string* text = 0);
@@ -79,6 +87,8 @@ void DeleteSettings();
 void WriteSetting(const char* name, DWORD type, const void* data, DWORD size);
 void WriteDwordSetting(const char* name, DWORD value);
 bool ReadSetting(const char* name, DWORD* type, std::string* data);
+// Checks every stored value, each with its type and size.
+void ExpectStored(const std::string& host, DWORD port, DWORD poll, DWORD flash, DWORD behaviors, DWORD resolve);
 
 struct Listener {
     SOCKET socket = INVALID_SOCKET;

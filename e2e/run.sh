@@ -41,7 +41,8 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 
 work=$(mktemp -d /tmp/harkwin-run.XXXXXX) || fail "no temporary folder"
-xvfb= program=
+. "$(dirname "$0")/display.sh"
+program=
 cleanup() {
     # The prefix is this script's own, so everything its wineserver runs is ours.
     timeout 20 wineserver -k 9>&- 2>/dev/null
@@ -50,16 +51,12 @@ cleanup() {
         kill -KILL "$program" 2>/dev/null
         wait "$program" 2>/dev/null
     fi
-    if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; fi
+    stop_display
     rm -rf "$work" "$prefix/.run.pid"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 9>&- &
-xvfb=$!
-for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "the virtual display did not start within 20 s: $(cat "$work/xvfb.log")"
-export DISPLAY=:$(head -n 1 "$work/display")
+start_display "$work" || fail "no virtual display"
 echo "no display: started a virtual one at $DISPLAY"
 prepare
 

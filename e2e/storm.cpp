@@ -1,6 +1,7 @@
 // A seeded storm of the user's and the shell's ordinary events at the real Harkwin.exe, with
 // its invariants checked after every event. The same seed draws the same events.
-//   storm.exe path/to/Harkwin.exe        (STORM_EVENTS, default 80; STORM_SEED, default fresh)
+//   storm.exe path/to/Harkwin.exe   (STORM_EVENTS, default 80; STORM_SEED: seeds run in turn, separated
+//                                    by commas, "fresh" or nothing for a new one)
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -21,6 +22,8 @@ struct Storm {
     Listener listener;
     u_short port = 0;
     int pid = 0;
+    bool systemMenu = false;  // the open menu is a system menu (Alt+Space)
+    WPARAM selection = 0;     // the last selection posted to the host field
 };
 
 enum Event {
@@ -35,7 +38,9 @@ enum Event {
     PollEdit,
     CloseBox,
     Minimise,
+    AltSpace,
     AnswerNo,
+    CloseRequest,
     ListenerFlip,
     ShellRestart,
     Pause,
@@ -52,22 +57,27 @@ static const char* const Names[EventCount] = {"double click",
                                               "poll edit",
                                               "close box",
                                               "minimise",
+                                              "Alt+Space",
                                               "N to the question",
+                                              "another program's close request",
                                               "listener up/down",
                                               "shell restart",
                                               "pause"};
 
 static HWND Question(const Storm* s) { return FindProgramWindow(&s->program, "Question", true); }
 
-// Keys go to the window in front; a user types only into one of ours, and never Y or Enter to the question.
+// Keys go to the window in front; a user types only into one of ours, and never Y or Enter to
+// the question. The rows of a system menu are not the tray menu's: it is only dismissed.
 static bool Allowed(const Storm* s, Event e) {
     bool menu = FindMenuWindow() != 0, question = Question(s) != 0;
-    HWND active = Keyboard(&s->program).hwndActive;
+    GUITHREADINFO thread = ProgramThreadInfo(&s->program);
+    HWND active = thread.hwndActive;
     bool dialogInFront = !menu && !question && active == s->program.dialog && IsWindowVisible(active);
     switch (e) {
     case MenuConfiguration:
-    case MenuExit:
+    case MenuExit: return menu && !s->systemMenu;
     case MenuDismiss: return menu;
+    case AltSpace: return !menu && active && IsWindowVisible(active) && IsWindowEnabled(active);
     case EscKey:
     case EnterKey:
     case AltA:
@@ -87,8 +97,8 @@ static void Act(Storm* s, Event e) {
     switch (e) {
     case DoubleClickIcon: DoubleClick(icon.x, icon.y); break;
     case RightClickIcon: Click(icon.x, icon.y, true); break;
-    case MenuConfiguration: Click(menu.left + 20, menu.top + 10); break;
-    case MenuExit: Click(menu.left + 20, menu.bottom - 10); break;
+    case MenuConfiguration: ClickMenuRow(menu, FirstRow); break;
+    case MenuExit: ClickMenuRow(menu, LastRow); break;
     case MenuDismiss: Click(200, GetSystemMetrics(SM_CYSCREEN) - 60); break;
     case EscKey: Press(VK_ESCAPE); break;
     case EnterKey: Press(VK_RETURN); break;
@@ -101,7 +111,12 @@ static void Act(Storm* s, Event e) {
         break;
     case CloseBox: Chord(VK_MENU, VK_F4); break;
     case Minimise: Alt(' '), Press('N'); break;
+    case AltSpace:
+        Alt(' ');
+        s->systemMenu = Poll(1500, [] { return FindMenuWindow() != 0; });
+        break;
     case AnswerNo: Press('N'); break;
+    case CloseRequest: PostMessageA(dialog, WM_CLOSE, 0, 0); break;
     case ListenerFlip:
         if (s->listener.socket == INVALID_SOCKET)
             OpenListener(&s->listener, s->port);
@@ -119,13 +134,27 @@ static void Act(Storm* s, Event e) {
     }
 }
 
+// Whether the program takes posted input: a thread may answer sent messages while posted ones
+// wait behind others for good. A selection posted to the host field, read back.
+static bool TakesPostedInput(Storm* s) {
+    HWND host = GetDlgItem(s->program.dialog, IDC_HOST);
+    s->selection = s->selection == 1 ? 2 : 1;
+    PostMessageA(host, EM_SETSEL, s->selection, s->selection + 1);
+    return Poll(2000, [&] {
+        DWORD_PTR range = 0;
+        return SendMessageTimeoutA(host, EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, 500, &range) &&
+               LOWORD(range) == s->selection;
+    });
+}
+
 // Empty while every invariant holds, otherwise what is broken.
 static std::string Broken(Storm* s) {
     if (WaitForSingleObject(s->program.process.hProcess, 0) == WAIT_OBJECT_0) return "the process ended";
     DWORD_PTR result;
     if (!SendMessageTimeoutA(s->program.dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result))
         return "the dialog did not answer within 2 s";
-    GUITHREADINFO k = Keyboard(&s->program);
+    if (!TakesPostedInput(s)) return "a posted message was not taken within 2 s";
+    GUITHREADINFO k = ProgramThreadInfo(&s->program);
     if (FindMenuWindow() || (k.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE))) return "";
     if (!k.hwndActive || !IsWindowVisible(k.hwndActive)) return "";  // the keyboard is with the desktop
     if (!IsWindowEnabled(k.hwndActive)) return "the active window is disabled";
@@ -138,28 +167,19 @@ static void Drain(Listener* listener) {
     }
 }
 
-int main(int argc, char** argv) {
-    if (argc < 2) return fprintf(stderr, "usage: storm Harkwin.exe\n"), 2;
-    const char* events = getenv("STORM_EVENTS");
-    const char* seed = getenv("STORM_SEED");
-    int count = events && *events ? atoi(events) : 80;
-    g_random = seed && *seed ? strtoull(seed, 0, 10) : GetTickCount() * 2654435761ULL ^ GetCurrentProcessId();
-    g_random += !g_random;
-    unsigned long long start = g_random;
-    printf("storm: seed %llu, %d events (STORM_SEED=%llu replays them)\n", start, count, start);
-    WSADATA winsock;
-    WSAStartup(0x0101, &winsock);
-    if (!WaitFor("the notification area", 20000, [] { return FindWindowA("Shell_TrayWnd", 0) != 0; })) return 1;
-
+// One storm from a seed: the events, then the program at rest, its exit and what it stored.
+static void RunStorm(const char* exe, unsigned long long seed, int count) {
+    g_random = seed;
+    printf("storm: seed %llu, %d events (STORM_SEED=%llu replays them)\n", seed, count, seed);
     Storm s;
-    if (!OpenListener(&s.listener)) return 1;
+    if (!OpenListener(&s.listener)) return;
     s.port = s.listener.port;
     DeleteSettings();
     WriteSetting("Host", REG_SZ, "localhost", 10);  // by name, Resolve on: lookups and connects interleave
     WriteDwordSetting("Port", s.port);
     WriteDwordSetting("Poll", 1);
     WriteDwordSetting("Flash", 100);
-    if (!StartProgram(&s.program, argv[1])) return 1;
+    if (!StartProgram(&s.program, exe)) return;
     Foreground(s.program.dialog);
     Alt('o');
     Check(TrayIs("green", 5000), "monitoring: green");
@@ -169,6 +189,7 @@ int main(int argc, char** argv) {
     DWORD since = GetTickCount();
     std::string broken;
     for (int i = 0; i < count && broken.empty(); ++i) {
+        if (!FindMenuWindow()) s.systemMenu = false;
         Event e = (Event)Draw(EventCount);
         for (int tries = 0; tries < 8 && !Allowed(&s, e); ++tries) e = (Event)Draw(EventCount);
         if (!Allowed(&s, e)) e = Pause;
@@ -176,7 +197,9 @@ int main(int argc, char** argv) {
         fflush(stdout);
         Act(&s, e);
         Sleep(150);  // the pace of a quick user, not a synchronisation
-        Poll(2000, [&] { return Drain(&s.listener), (broken = Broken(&s)).empty(); });
+        if (e == AnswerNo && !Poll(1000, [&] { return !Question(&s); })) Press('N');  // a key Wine lost
+        if (e == AnswerNo && !Poll(2000, [&] { return !Question(&s); })) broken = "the question did not close";
+        if (broken.empty()) Poll(2000, [&] { return Drain(&s.listener), (broken = Broken(&s)).empty(); });
         if (broken.empty() && GetTickCount() - since >= 5000) {
             double used = CpuMs(s.pid) - cpu, wall = GetTickCount() - since;
             if (used > wall / 2)
@@ -188,14 +211,14 @@ int main(int argc, char** argv) {
         maxFds = now > maxFds ? now : maxFds;
         if (broken.empty() && now > fds + 16) broken = "descriptors grow: " + std::to_string(now);
         if (!broken.empty())
-            printf("storm: seed %llu broke after event %d (%s): %s\n", start, i, Names[e], broken.c_str());
+            printf("storm: seed %llu broke after event %d (%s): %s\n", seed, i, Names[e], broken.c_str());
     }
     Check(broken.empty(), "every invariant held after every event");
 
     // At rest again: the tray follows the listener, and a confirmed exit from the keyboard ends it.
     if (FindMenuWindow()) Act(&s, MenuDismiss);
     if (Question(&s)) {
-        if (!Poll(2000, [&] { return QuestionHasKeyboard(&s.program); })) ClickCaption(Question(&s));
+        if (!Poll(2000, [&] { return QuestionHasKeyboard(&s.program); })) ClickBody(Question(&s));
         if (WaitFor("the question with the keyboard", 3000, [&] { return QuestionHasKeyboard(&s.program); }))
             Press('N');
     }
@@ -209,26 +232,38 @@ int main(int argc, char** argv) {
                                                       std::to_string(fds) + ", most " + std::to_string(maxFds) +
                                                       "), threads " + std::to_string(threadsEnd) + " (start " +
                                                       std::to_string(threads) + ")");
-    RECT menu;
-    if (OpenTrayMenu(&menu)) Click(menu.left + 20, menu.bottom - 10);
+    ChooseFromTrayMenu(LastRow);
     if (WaitFor("the question with the keyboard", 5000, [&] { return QuestionHasKeyboard(&s.program); })) Press('Y');
     Check(WaitForExit(&s.program, 10000) == 0, "Y to the question ends the process with code 0");
     KillProgram(&s.program);
     std::string colour = TrayColour();
     Check(colour != "green" && colour != "red" && colour != "yellow", "no icon is left in the tray: " + colour);
-    DWORD type = 0, value = 0;
+    DWORD type = 0, poll = 0;
     std::string data;
-    bool valid = ReadSetting("Host", &type, &data) && type == REG_SZ && data == std::string("localhost", 10);
-    for (const char* name : {"Port", "Poll", "Flash", "Behaviors", "Resolve"}) {
-        valid = valid && ReadSetting(name, &type, &data) && type == REG_DWORD && data.size() == 4;
-        if (valid) memcpy(&value, data.data(), 4);
-        std::string n = name;
-        valid = valid && (n != "Port" || value == s.port) && (n != "Poll" || (value >= 1 && value <= 2)) &&
-                (n != "Flash" || value == 100) && (n != "Behaviors" || value == 0x82810200) &&
-                (n != "Resolve" || value == 1);
+    if (ReadSetting("Poll", &type, &data) && data.size() == 4) memcpy(&poll, data.data(), 4);
+    Check(poll == 1 || poll == 2, "the stored poll is one the storm applied: " + std::to_string(poll));
+    ExpectStored("localhost", s.port, poll, 100, 0x82810200, 1);
+    printf("storm: seed %llu\n", seed);
+}
+
+int main(int argc, char** argv) {
+    if (argc < 2) return fprintf(stderr, "usage: storm Harkwin.exe\n"), 2;
+    const char* events = getenv("STORM_EVENTS");
+    const char* seeds = getenv("STORM_SEED");
+    int count = events && *events ? atoi(events) : 80;
+    WSADATA winsock;
+    WSAStartup(0x0101, &winsock);
+    if (!WaitFor("the notification area", 20000, [] { return FindWindowA("Shell_TrayWnd", 0) != 0; })) return 1;
+    std::string list = seeds && *seeds ? seeds : "fresh";
+    for (size_t at = 0; at <= list.size();) {
+        size_t end = list.find(',', at);
+        end = end == std::string::npos ? list.size() : end;
+        std::string seed = list.substr(at, end - at);
+        unsigned long long value =
+            seed == "fresh" ? GetTickCount() * 2654435761ULL ^ GetCurrentProcessId() : strtoull(seed.c_str(), 0, 10);
+        RunStorm(argv[1], value + !value, count);
+        at = end + 1;
     }
-    Check(valid, "the stored settings are the ones applied");
-    printf("storm: seed %llu\n", start);
     PrintSummary();
     return Failures() ? 1 : 0;
 }
