@@ -51,7 +51,7 @@ fuzz: build
 	for t in registry fields; do fuzz/run.sh $(CURDIR)/$(BUILD)/fuzz/$${t}_fuzz fuzz/corpus/$$t $(FUZZ_LONG) || exit 1; done
 
 # The README's commands on pristine Debian 12 and 13 roots (root, debootstrap, overlay);
-# FRESH_MAKE="test storm" runs more there before make run.
+# FRESH_MAKE="test storm" runs more there before make run; FRESH_MAKE= runs make run alone.
 FRESH_MAKE ?= test
 test-fresh:
 	HARKWIN_FRESH_MAKE="$(FRESH_MAKE)" tools/test_fresh.sh $(SUITES)

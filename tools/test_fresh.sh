@@ -3,7 +3,8 @@
 # root per release, made once by debootstrap and then only ever the read-only lower layer of
 # an overlay, so every run starts from the same clean system. Needs root.
 #   test_fresh.sh [suite...]          (default: bookworm trixie)
-# HARKWIN_FRESH_MAKE (default "test") is what make runs before `make run`, e.g. "test storm".
+# HARKWIN_FRESH_MAKE (default "test") is what make runs before `make run`, e.g. "test storm";
+# empty, `make run` runs alone.
 # HARKWIN_FRESH_CACHE (default /var/cache/harkwin-fresh) keeps the roots and the downloaded
 # packages between runs; the packages only spare the download, each run installs afresh.
 set -euo pipefail
@@ -81,7 +82,7 @@ run_suite() {
     local rc=0
     HARKWIN_FRESH_OUTSIDE="$(readlink /proc/self/ns/pid) $(readlink /proc/self/ns/mnt)" \
         unshare --mount --pid --fork --kill-child -- "$repo/tools/fresh_run.sh" \
-        "$repo" "$cache/$suite" "$run" "${HARKWIN_FRESH_MAKE:-test}" || rc=$?
+        "$repo" "$cache/$suite" "$run" "${HARKWIN_FRESH_MAKE-test}" || rc=$?
     # Its processes were killed with its first; the overlay goes with the last of them.
     local deadline=$((SECONDS + 30)) told=
     while run_alive "$run/root"; do
