@@ -176,14 +176,7 @@ static void FirstStart() {
     Check(AnswerMessageBox(&program, "Question", 'n'), "Exit asks");
     Check(WaitForExit(&program, 500) == -1 && TrayColour() == "red", "answered No, everything goes on");
     ChooseFromTrayMenu(LastRow);
-    AnswerMessageBox(&program, "Question", 'y');
-    Check(WaitForExit(&program, 10000) == 0, "Exit answered Yes ends the process with code 0");
-    Check(WaitFor("the icon gone", 3000,
-                  [] {
-                      std::string c = TrayColour();
-                      return c != "red" && c != "green" && c != "yellow";
-                  }),
-          "and the icon is gone: " + TrayColour());
+    ExpectConfirmedExit(&program, "Exit answered Yes");
     ExpectStored("127.0.0.1", listener.port, 2, 300, 0x82810200, 1);
 }
 
@@ -274,10 +267,7 @@ static void QuestionKeepsTheKeyboard() {
           "N answers it and the program goes on");
     Foreground(dialog);
     Alt('x');
-    WaitFor("the question with the keyboard", 5000, [&] { return QuestionHasKeyboard(&program); });
-    Press('Y');
-    Check(WaitForExit(&program, 10000) == 0, "Y from the keyboard ends the process with code 0");
-    Check(WaitFor("the icon gone", 3000, [] { return TrayColour() != "yellow"; }), "and no icon is left");
+    ExpectConfirmedExit(&program, "Y from the keyboard", false);
 }
 
 // The settings come back; a colour change and a bad port.
@@ -312,8 +302,7 @@ static void SecondStart() {
     ReadSetting("Port", &type, &data);
     Check(data.size() == 4 && data[0] != 0, "the stored port is unchanged");
     Alt('x');
-    AnswerMessageBox(&program, "Question", 'y');
-    Check(WaitForExit(&program, 10000) == 0, "Exit answered Yes: code 0");
+    ExpectConfirmedExit(&program, "Exit answered Yes");
 }
 
 // A preset port, chosen from the list.
@@ -339,8 +328,7 @@ static void PresetPort() {
           "choosing \"110 (POP3)\" and applying stores 110");
     Foreground(dialog);
     Chord(VK_MENU, VK_F4);
-    AnswerMessageBox(&program, "Question", 'y');
-    Check(WaitForExit(&program, 10000) == 0, "the close box answered Yes: code 0");
+    ExpectConfirmedExit(&program, "the close box answered Yes");
 }
 
 // A key prepared by hand sets what the probe checks; the driver stands in for the poll timer.
@@ -396,8 +384,7 @@ static void HandPreparedRegistry() {
               SendMessageA(GetDlgItem(dialog, IDC_COLOUR_ONLINE), CB_GETCURSEL, 0, 0) == 1,
           "malformed values show as their defaults");
     PostMessageA(dialog, WM_CLOSE, 0, 0);
-    AnswerMessageBox(&program, "Question", 'y');
-    Check(WaitForExit(&program, 10000) == 0, "confirmed exit: code 0");
+    ExpectConfirmedExit(&program, "a close request answered Yes");
     ExpectStored("", 80, 60, 300, 0x82810200, 1);
 }
 
@@ -446,8 +433,7 @@ static void Smoke() {
     PostMessageA(program.dialog, WM_TIMER, IDT_POLL, 0);
     Check(TrayIs("red", 5000), "a refused probe shows red");
     PostMessageA(program.dialog, WM_CLOSE, 0, 0);
-    AnswerMessageBox(&program, "Question", 'y');
-    Check(WaitForExit(&program, 10000) == 0, "a confirmed exit: code 0");
+    ExpectConfirmedExit(&program, "a close request answered Yes");
     ExpectStored("127.0.0.1", listener.port, 60, 300, 0x82810200, 1);
 }
 
@@ -535,17 +521,9 @@ static void Soak() {
     Check(silent == accepted, "the listener never received a byte: " + std::to_string(silent) + " of " +
                                   std::to_string(accepted) + " closed without data");
     Check(foreignListeners == 0, "nothing else listens in the namespace");
-    int fdsEnd = -1, threadsEnd = -1;
-    WaitFor("descriptors and threads back to their start", 5000, [&] {
-        fdsEnd = OpenDescriptors(pid), threadsEnd = Threads(pid);
-        return fdsEnd <= fds && threadsEnd <= threads;
-    });
-    Check(fdsEnd <= fds && threadsEnd <= threads, "descriptors " + std::to_string(fdsEnd) + " (start " +
-                                                      std::to_string(fds) + "), threads " + std::to_string(threadsEnd) +
-                                                      " (start " + std::to_string(threads) + ")");
+    ExpectBackToStart(pid, fds, threads);
     PostMessageA(dialog, WM_CLOSE, 0, 0);
-    AnswerMessageBox(&program, "Question", 'y');
-    Check(WaitForExit(&program, 10000) == 0, "a confirmed exit after the soak: code 0");
+    ExpectConfirmedExit(&program, "after the soak, a close request answered Yes");
 }
 
 // Resident memory in KiB of a host process.
@@ -560,13 +538,8 @@ static double StartToDialogMs(const std::string& exe, const char* caption) {
     LARGE_INTEGER start, now, frequency;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
     Program program;
-    std::string path = WindowsPath(exe), commandLine = "\"" + path + "\"";
-    if (!CreateProcessA(path.c_str(), &commandLine[0], 0, 0, FALSE, 0, 0, 0, &startup, &program.process)) return -1;
-    WaitFor(std::string(caption) + " on screen", 20000,
-            [&] { return FindProgramWindow(&program, caption, true) != 0; });
+    if (!StartProgram(&program, exe, caption)) return -1;
     QueryPerformanceCounter(&now);
     KillProgram(&program);
     return (double)(now.QuadPart - start.QuadPart) * 1000.0 / (double)frequency.QuadPart;

@@ -537,3 +537,22 @@ void ClickBody(HWND window) {
     if (!window || !GetClientRect(window, &r) || !ClientToScreen(window, &corner)) return;
     Click(corner.x + 12, corner.y + r.bottom / 3);  // beside the icon, above the buttons
 }
+
+void ExpectConfirmedExit(Program* program, const std::string& how, bool answerAsBox) {
+    if (answerAsBox)
+        AnswerMessageBox(program, "Question", 'y');
+    else if (WaitFor("the question with the keyboard", 5000, [&] { return QuestionHasKeyboard(program); }))
+        Press('Y');
+    Check(WaitForExit(program, 10000) == 0, how + " ends the process with code 0");
+    std::string colour;
+    Check(Poll(3000, [&] { return (colour = TrayColour()) != "red" && colour != "green" && colour != "yellow"; }),
+          "and no icon is left: " + colour);
+}
+
+void ExpectBackToStart(int pid, int fds, int threads) {
+    int fdsEnd = -1, threadsEnd = -1;
+    Poll(5000, [&] { return (fdsEnd = OpenDescriptors(pid)) <= fds && (threadsEnd = Threads(pid)) <= threads; });
+    Check(fdsEnd <= fds && threadsEnd <= threads, "descriptors " + std::to_string(fdsEnd) + " (start " +
+                                                      std::to_string(fds) + "), threads " + std::to_string(threadsEnd) +
+                                                      " (start " + std::to_string(threads) + ")");
+}

@@ -81,6 +81,11 @@ bool ChooseFromTrayMenu(MenuRow row);
 
 // Answers the message box with this caption by pressing a key; false when none came.
 bool AnswerMessageBox(const Program* program, const char* caption, char key, std::string* text = 0);
+// The exit question, open or coming, answered Y (by AnswerMessageBox, or a plain key once the
+// question has the keyboard): the process ends with code 0 and leaves no icon.
+void ExpectConfirmedExit(Program* program, const std::string& how, bool answerAsBox = true);
+// Descriptors and threads of a host process back to where they started, within 5 s.
+void ExpectBackToStart(int pid, int fds, int threads);
 
 // The settings key under the current user.
 void DeleteSettings();
