@@ -3,7 +3,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: run test build deps clean screenshots bench dist fuzz storm test-fresh
+.PHONY: run test build deps clean screenshots bench dist fuzz storm journey test-fresh
 
 # The packages that provide whatever the build and the tests call and is missing.
 deps:
@@ -44,6 +44,17 @@ STORM_SEED ?=
 storm: build
 	STORM_EVENTS=$(STORM_EVENTS) STORM_SEED=$(STORM_SEED) e2e/sandbox.sh wine \
 	    $(BUILD)/win-x86_64/storm.exe $(BUILD)/win-x86_64/Harkwin.exe
+
+# One journey of the driver again and again in one sandbox, each run alone: JOURNEY (default
+# question), RUNS (default 20); the logs of failed runs stay in $(BUILD)/journey-N.log.
+JOURNEY ?= question
+RUNS ?= 20
+journey: build
+	e2e/sandbox.sh bash -c 'failed=0; for i in $$(seq $(RUNS)); do \
+	    log=$(BUILD)/journey-$$i.log; \
+	    if timeout 300 wine $(WIN64)/driver.exe $(WIN64)/Harkwin.exe - $(JOURNEY) >$$log 2>&1; then rm -f $$log; \
+	    else failed=$$((failed + 1)); echo "run $$i failed, see $$log"; fi; done; \
+	    echo "$(JOURNEY): $$(($(RUNS) - failed)) of $(RUNS) runs passed"; [ $$failed = 0 ]'
 
 # The fuzzers, longer than the test suite runs them.
 FUZZ_LONG ?= 300
