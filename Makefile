@@ -22,7 +22,7 @@ run:
 	@tools/deps.sh run
 	cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=MinSizeRel
 	cmake --build $(WIN64) --target Harkwin driver -j $(JOBS)
-	e2e/run.sh $(WIN64)/Harkwin.exe $(BUILD)
+	tools/run.sh $(WIN64)/Harkwin.exe $(BUILD)
 
 # Renders the dialog and the tray in each status under Wine into docs/pictures.
 screenshots: build

@@ -31,6 +31,12 @@ static RECT WindowArea(HWND window) {
     return r;
 }
 
+// A journey's start: its title, the program started, its dialog in front.
+static bool Begin(const char* title, Program* program) {
+    puts(title);
+    return StartProgram(program, g_exe) && (Foreground(program->dialog), true);
+}
+
 // Reaches a field by its access key, clears it and types text, as a user would.
 static bool Fill(HWND dialog, char accessKey, int id, const char* text) {
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -50,12 +56,10 @@ static bool Fill(HWND dialog, char accessKey, int id, const char* text) {
 
 // The first start: the dialog, the keyboard, hiding and showing, leaving.
 static void FirstStart() {
-    puts("# first start");
     DeleteSettings();
     Program program;
-    if (!StartProgram(&program, g_exe)) return;
+    if (!Begin("# first start", &program)) return;
     HWND dialog = program.dialog;
-    Foreground(dialog);
     Check(FocusedControl(dialog) == IDOK, "the focus starts on OK");
     Check(TrayIs("yellow", 5000), "the tray shows the yellow disc");
     Check(!IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY)), "Apply starts disabled");
@@ -186,12 +190,10 @@ static bool ApplyDisabled(HWND dialog) {
 
 // Apply disables itself; the keyboard must go on working after it, by a click or by Alt+A.
 static void KeyboardAfterApply() {
-    puts("# keyboard after Apply");
     Program program;
-    if (!StartProgram(&program, g_exe)) return;
+    if (!Begin("# keyboard after Apply", &program)) return;
     HWND dialog = program.dialog;
     POINT icon = TrayIconCentre();
-    Foreground(dialog);
     Fill(dialog, 'l', IDC_POLL, "3");
     RECT apply = WindowArea(GetDlgItem(dialog, IDC_APPLY));
     // Wine 10 sometimes loses a click, as Wine loses keys: try again, as a user would.
@@ -229,12 +231,10 @@ static void KeyboardAfterApply() {
 // While the exit question is open the tray stays usable; whatever the user does there, the
 // question keeps the keyboard.
 static void QuestionKeepsTheKeyboard() {
-    puts("# the exit question keeps the keyboard");
     Program program;
-    if (!StartProgram(&program, g_exe)) return;
+    if (!Begin("# the exit question keeps the keyboard", &program)) return;
     HWND dialog = program.dialog;
     POINT icon = TrayIconCentre();
-    Foreground(dialog);
     Press(VK_ESCAPE);
     WaitFor("the dialog hidden", 3000, [&] { return !IsWindowVisible(dialog); });
     WaitFor("the icon in the tray", 5000, [] { return TrayColour() != "blank"; });
@@ -272,13 +272,11 @@ static void QuestionKeepsTheKeyboard() {
 
 // The settings come back; a colour change and a bad port.
 static void SecondStart() {
-    puts("# second start");
     Program program;
-    if (!StartProgram(&program, g_exe)) return;
+    if (!Begin("# second start", &program)) return;
     HWND dialog = program.dialog;
     Check(ControlText(dialog, IDC_HOST) == "127.0.0.1" && ControlText(dialog, IDC_POLL) == "2",
           "the applied settings are there at the next start");
-    Foreground(dialog);
     Alt('t');
     FocusIs(dialog, IDC_FLASH_TRYING);
     for (int i = 0; i < 4; ++i) Press(VK_TAB);
@@ -460,15 +458,13 @@ static std::vector<unsigned> ListeningPorts() {
 
 // Poll 1 s against a listener that is open and closed by turns: every answer right, nothing left open.
 static void Soak() {
-    puts("# soak");
     Listener listener;
     if (!OpenListener(&listener)) return;
     u_short port = listener.port;
     DeleteSettings();
     Program program;
-    if (!StartProgram(&program, g_exe)) return;
+    if (!Begin("# soak", &program)) return;
     HWND dialog = program.dialog;
-    Foreground(dialog);
     Fill(dialog, 'h', IDC_HOST, "127.0.0.1");
     Fill(dialog, 'p', IDC_PORT, std::to_string(port).c_str());
     Fill(dialog, 'l', IDC_POLL, "1");

@@ -147,7 +147,7 @@ static void MouseButton(DWORD flags) {
     SendInput(1, &input, sizeof input);
 }
 
-void MoveMouse(int x, int y) {
+static void MoveMouse(int x, int y) {
     INPUT input = {};
     input.type = INPUT_MOUSE;
     input.mi.dx = x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
@@ -189,7 +189,7 @@ POINT TrayIconCentre() {
     return p;
 }
 
-COLORREF TrayPixel() {
+static COLORREF TrayPixel() {
     POINT p = TrayIconCentre();
     HDC screen = GetDC(0);
     COLORREF colour = GetPixel(screen, p.x, p.y);
@@ -399,7 +399,8 @@ HWND FindMenuWindow() {
     return menu && IsWindowVisible(menu) ? menu : 0;
 }
 
-bool MenuTracked(HWND menu) {
+// Whether the menu's loop runs, so that it takes clicks.
+static bool MenuTracked(HWND menu) {
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
     return menu && GetGUIThreadInfo(GetWindowThreadProcessId(menu, 0), &info) && (info.flags & GUI_INMENUMODE);

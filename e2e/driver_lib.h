@@ -49,7 +49,6 @@ void Alt(char letter);
 // A key pressed while a modifier is held; extended for the navigation keys.
 void Chord(WORD modifier, WORD vk, bool extended = false);
 void Type(const char* text);
-void MoveMouse(int x, int y);
 void Click(int x, int y, bool right = false);
 void DoubleClick(int x, int y);
 
@@ -59,7 +58,6 @@ std::string ControlText(HWND dialog, int id);
 
 // The tray icon: its slot on screen, the colour of its disc, its tooltip.
 POINT TrayIconCentre();
-COLORREF TrayPixel();
 std::string TrayColour();  // "yellow", "green", "red", "blank" or the RGB in hex
 // The phase length in ms while the icon alternates between colour and blank; 0 if steady.
 int MeasureFlashPhase(const char* colour, DWORD forMs);
@@ -67,10 +65,8 @@ std::string ReadTrayTooltip();
 
 bool TrayIs(const char* colour, DWORD timeoutMs);
 bool FocusIs(HWND dialog, int id);
-// The open pop-up menu (of the tray), or 0.
+// The open pop-up menu (the tray's, or a system menu), or 0.
 HWND FindMenuWindow();
-// Whether the menu's loop runs, so that it takes clicks.
-bool MenuTracked(HWND menu);
 // Right-clicks the tray icon (twice when the first brings no menu) and waits until its menu is tracked.
 bool OpenTrayMenu(RECT* area);
 // A click on the first row of an open menu (the tray's Configuration) or its last (Exit).

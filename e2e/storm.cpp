@@ -26,6 +26,7 @@ struct Storm {
     WPARAM selection = 0;     // the last selection posted to the host field
 };
 
+// The events, each with the state in which a user or the shell could cause it.
 enum Event {
     DoubleClickIcon,
     RightClickIcon,
@@ -46,23 +47,27 @@ enum Event {
     Pause,
     EventCount
 };
-static const char* const Names[EventCount] = {"double click",
-                                              "right click",
-                                              "menu: Configuration",
-                                              "menu: Exit",
-                                              "menu dismissed",
-                                              "Esc",
-                                              "Enter",
-                                              "Alt+A",
-                                              "poll edit",
-                                              "close box",
-                                              "minimise",
-                                              "Alt+Space",
-                                              "N to the question",
-                                              "another program's close request",
-                                              "listener up/down",
-                                              "shell restart",
-                                              "pause"};
+enum When { Always, TrayMenuOpen, MenuOpen, DialogInFront, OursInFront, QuestionReady };
+static const struct {
+    const char* name;
+    When when;
+} Events[EventCount] = {{"double click", Always},
+                        {"right click", Always},
+                        {"menu: Configuration", TrayMenuOpen},
+                        {"menu: Exit", TrayMenuOpen},
+                        {"menu dismissed", MenuOpen},
+                        {"Esc", DialogInFront},
+                        {"Enter", DialogInFront},
+                        {"Alt+A", DialogInFront},
+                        {"poll edit", DialogInFront},
+                        {"close box", DialogInFront},
+                        {"minimise", DialogInFront},
+                        {"Alt+Space", OursInFront},
+                        {"N to the question", QuestionReady},
+                        {"another program's close request", Always},
+                        {"listener up/down", Always},
+                        {"shell restart", Always},
+                        {"pause", Always}};
 
 static HWND Question(const Storm* s) { return FindProgramWindow(&s->program, "Question", true); }
 
@@ -73,18 +78,12 @@ static bool Allowed(const Storm* s, Event e) {
     GUITHREADINFO thread = ProgramThreadInfo(&s->program);
     HWND active = thread.hwndActive;
     bool dialogInFront = !menu && !question && active == s->program.dialog && IsWindowVisible(active);
-    switch (e) {
-    case MenuConfiguration:
-    case MenuExit: return menu && !s->systemMenu;
-    case MenuDismiss: return menu;
-    case AltSpace: return !menu && active && IsWindowVisible(active) && IsWindowEnabled(active);
-    case EscKey:
-    case EnterKey:
-    case AltA:
-    case PollEdit:
-    case CloseBox:
-    case Minimise: return dialogInFront;
-    case AnswerNo: return !menu && QuestionHasKeyboard(&s->program);
+    switch (Events[e].when) {
+    case TrayMenuOpen: return menu && !s->systemMenu;
+    case MenuOpen: return menu;
+    case DialogInFront: return dialogInFront;
+    case OursInFront: return !menu && active && IsWindowVisible(active) && IsWindowEnabled(active);
+    case QuestionReady: return !menu && QuestionHasKeyboard(&s->program);
     default: return true;
     }
 }
@@ -193,7 +192,7 @@ static void RunStorm(const char* exe, unsigned long long seed, int count) {
         Event e = (Event)Draw(EventCount);
         for (int tries = 0; tries < 8 && !Allowed(&s, e); ++tries) e = (Event)Draw(EventCount);
         if (!Allowed(&s, e)) e = Pause;
-        printf("%4d %s\n", i, Names[e]);
+        printf("%4d %s\n", i, Events[e].name);
         fflush(stdout);
         Act(&s, e);
         Sleep(150);  // the pace of a quick user, not a synchronisation
@@ -211,7 +210,7 @@ static void RunStorm(const char* exe, unsigned long long seed, int count) {
         maxFds = now > maxFds ? now : maxFds;
         if (broken.empty() && now > fds + 16) broken = "descriptors grow: " + std::to_string(now);
         if (!broken.empty())
-            printf("storm: seed %llu broke after event %d (%s): %s\n", seed, i, Names[e], broken.c_str());
+            printf("storm: seed %llu broke after event %d (%s): %s\n", seed, i, Events[e].name, broken.c_str());
     }
     Check(broken.empty(), "every invariant held after every event");
 

@@ -6,7 +6,8 @@
 # It runs in a Wine prefix of its own, HARKWIN_PREFIX (default ~/.cache/harkwin/wine-prefix),
 # never in an inherited WINEPREFIX, and only in a prefix it made itself.
 set -u
-PATH=$(cd "$(dirname "$0")" && pwd)/bin:$PATH  # our wine, which takes the 64-bit loader
+e2e=$(cd "$(dirname "$0")/../e2e" && pwd)
+PATH=$e2e/bin:$PATH  # our wine, which takes the 64-bit loader
 exe=$1 build=$2
 driver=$build/win-x86_64/driver.exe
 fail() { echo "make run: $*" >&2; exit 1; }
@@ -30,7 +31,7 @@ echo "process $$ (make run)" >"$prefix/.run.pid"
 timeout 20 wineserver -k 9>&- 2>/dev/null
 # The lock stays with this script: children close it, so that a wineserver lingering after the
 # program does not keep it.
-prepare() { "$(dirname "$0")/prepare_prefix.sh" 9>&- || fail "the Wine prefix $WINEPREFIX could not be prepared"; }
+prepare() { "$e2e/prepare_prefix.sh" 9>&- || fail "the Wine prefix $WINEPREFIX could not be prepared"; }
 
 if [ -n "${DISPLAY:-}" ]; then
     prepare
@@ -41,7 +42,7 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 
 work=$(mktemp -d /tmp/harkwin-run.XXXXXX) || fail "no temporary folder"
-. "$(dirname "$0")/display.sh"
+. "$e2e/display.sh"
 program=
 cleanup() {
     # The prefix is this script's own, so everything its wineserver runs is ours.
