@@ -235,6 +235,19 @@ static void QuestionKeepsTheKeyboard() {
     if (!Begin("# the exit question keeps the keyboard", &program)) return;
     HWND dialog = program.dialog;
     POINT icon = TrayIconCentre();
+    // Another program's close request while the system menu is open: one question, once the
+    // menu has closed.
+    Alt(' ');
+    WaitFor("the system menu", 3000, [] { return FindMenuWindow() != 0; });
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+    Check(WaitFor("the question with the keyboard", 5000,
+                  [&] { return !FindMenuWindow() && QuestionHasKeyboard(&program); }),
+          "a close request under the system menu ends it; the question has the keyboard");
+    Press('N');
+    Check(WaitFor("the question answered", 3000, [&] { return !FindProgramWindow(&program, "Question", true); }) &&
+              !Poll(500, [&] { return FindProgramWindow(&program, "Question", true) != 0; }),
+          "N answers it, and no second question comes");
+    Foreground(dialog);
     Press(VK_ESCAPE);
     WaitFor("the dialog hidden", 3000, [&] { return !IsWindowVisible(dialog); });
     WaitFor("the icon in the tray", 5000, [] { return TrayColour() != "blank"; });
@@ -414,6 +427,51 @@ static void ShellRestart() {
     int phase = MeasureFlashPhase("green", 2000);
     Check(phase > 200 && phase < 450, "and flashing: " + std::to_string(phase) + " ms");
     CloseListener(&listener);
+    KillProgram(&program);
+}
+
+// A stand-in for a shell that refuses every icon: topmost and newer than the real one, it is
+// the notification area the program finds.
+static LRESULT CALLBACK RefuseIcons(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return message == WM_COPYDATA ? FALSE : DefWindowProcA(window, message, wParam, lParam);
+}
+
+static DWORD WINAPI RefusingShell(void* stop) {
+    WNDCLASSA type = {};
+    type.lpfnWndProc = RefuseIcons, type.lpszClassName = "Shell_TrayWnd";
+    RegisterClassA(&type);
+    HWND tray = CreateWindowExA(WS_EX_TOPMOST, "Shell_TrayWnd", "", WS_POPUP, 0, 0, 1, 1, 0, 0, 0, 0);
+    MSG msg;
+    while (MsgWaitForMultipleObjects(1, &stop, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0)
+        while (PeekMessageA(&msg, 0, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    DestroyWindow(tray);
+    return 0;
+}
+
+// The shell refuses the icon: the start-up error box stays usable under another program's
+// close request, and its OK ends the process with code 1.
+static void RefusedIcon() {
+    puts("# the shell refuses the icon");
+    HANDLE stop = CreateEventA(0, TRUE, FALSE, 0), shell = CreateThread(0, 0, RefusingShell, stop, 0, 0);
+    DWORD self = GetCurrentProcessId(), owner = 0;
+    WaitFor("the stand-in shell in front", 5000,
+            [&] { return GetWindowThreadProcessId(FindWindowA("Shell_TrayWnd", 0), &owner) && owner == self; });
+    Program program;
+    if (StartProgram(&program, g_exe, "Error")) {
+        HWND box = program.dialog;
+        PostMessageA(FindProgramWindow(&program, "Harkwin Configuration", false), WM_CLOSE, 0, 0);
+        int pid = HostPid();
+        double cpu = CpuMs(pid);
+        Sleep(2000);  // the span over which the CPU is measured
+        cpu = CpuMs(pid) - cpu;
+        Check(cpu < 300, "a close request under the error box: " + std::to_string((int)cpu) + " ms of CPU in 2 s");
+        Check(!FindProgramWindow(&program, "Question", true), "and no question");
+        Foreground(box);
+        Press(VK_RETURN);
+        Check(WaitForExit(&program, 10000) == 1, "Enter on the box ends the process with code 1");
+    }
+    SetEvent(stop);
+    WaitForSingleObject(shell, 5000);
     KillProgram(&program);
 }
 
@@ -631,7 +689,7 @@ static bool OnScreen() {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        fprintf(stderr, "usage: driver Harkwin.exe [pictures-dir|-] [journeys|question|smoke|soak|onscreen]\n");
+        fprintf(stderr, "usage: driver Harkwin.exe [pictures-dir|-] [journeys|question|refused|smoke|soak|onscreen]\n");
         return 2;
     }
     g_exe = argv[1];
@@ -652,6 +710,8 @@ int main(int argc, char** argv) {
         Soak();
     } else if (journey == "question") {
         QuestionKeepsTheKeyboard();
+    } else if (journey == "refused") {
+        RefusedIcon();
     } else {
         FirstStart();
         KeyboardAfterApply();
@@ -660,6 +720,7 @@ int main(int argc, char** argv) {
         PresetPort();
         HandPreparedRegistry();
         ShellRestart();
+        RefusedIcon();
     }
     PrintSummary();
     return Failures() ? 1 : 0;

@@ -546,8 +546,8 @@ void ExpectConfirmedExit(Program* program, const std::string& how, bool answerAs
         Press('Y');
     Check(WaitForExit(program, 10000) == 0, how + " ends the process with code 0");
     std::string colour;
-    Check(Poll(3000, [&] { return (colour = TrayColour()) != "red" && colour != "green" && colour != "yellow"; }),
-          "and no icon is left: " + colour);
+    bool gone = Poll(3000, [&] { return (colour = TrayColour()) != "red" && colour != "green" && colour != "yellow"; });
+    Check(gone, "and no icon is left: " + colour);
 }
 
 void ExpectBackToStart(int pid, int fds, int threads) {
