@@ -13,7 +13,9 @@ build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS)
 
+# ctest reports the 32-bit layers as skipped where the kernel runs no 32-bit programs; why, first.
 test: build
+	@tools/runs_i386.sh 2>&1 | sed 's/^runs_i386: /smoke_i686 and storm_i686 will be skipped: /'
 	cd $(BUILD) && ctest --output-on-failure
 
 # Running needs only the 64-bit exe and the driver that sees its dialog on screen.
