@@ -48,14 +48,14 @@ storm: build
 	    $(BUILD)/win-x86_64/storm.exe $(BUILD)/win-x86_64/Harkwin.exe
 
 # One journey of the driver again and again in one sandbox, each run alone: JOURNEY (default
-# question), RUNS (default 20); the logs of failed runs stay in $(BUILD)/journey-N.log.
+# question), RUNS (default 20); a failed run's log stays in $(BUILD)/journey-N.log, its end is shown.
 JOURNEY ?= question
 RUNS ?= 20
 journey: build
 	e2e/sandbox.sh bash -c 'failed=0; for i in $$(seq $(RUNS)); do \
 	    log=$(BUILD)/journey-$$i.log; \
 	    if timeout 300 wine $(WIN64)/driver.exe $(WIN64)/Harkwin.exe - $(JOURNEY) >$$log 2>&1; then rm -f $$log; \
-	    else failed=$$((failed + 1)); echo "run $$i failed, see $$log"; fi; done; \
+	    else failed=$$((failed + 1)); echo "run $$i failed, see $$log:"; grep -v "^ok - " $$log | tail -n 15; fi; done; \
 	    echo "$(JOURNEY): $$(($(RUNS) - failed)) of $(RUNS) runs passed"; [ $$failed = 0 ]'
 
 # The fuzzers, longer than the test suite runs them.
