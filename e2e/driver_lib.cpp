@@ -68,8 +68,12 @@ bool StartProgram(Program* program, const std::string& exe, const char* caption)
     startup.cb = sizeof startup;
     std::string path = WindowsPath(exe);
     std::string commandLine = "\"" + path + "\"";
-    if (!CreateProcessA(path.c_str(), &commandLine[0], 0, 0, FALSE, 0, 0, 0, &startup, &program->process))
-        return Check(false, "start " + path + ": error " + std::to_string(GetLastError()));
+    // Wine 8 now and then fails a start with an internal error (1359): tried once more, and said.
+    for (int attempt = 0;
+         !CreateProcessA(path.c_str(), &commandLine[0], 0, 0, FALSE, 0, 0, 0, &startup, &program->process); ++attempt) {
+        printf("  start %s: error %lu\n", path.c_str(), GetLastError());
+        if (attempt == 1) return Check(false, "start " + path);
+    }
     return WaitFor(std::string(caption) + " on screen", 20000, [&] {
         program->dialog = FindProgramWindow(program, caption, true);
         return program->dialog != 0;
@@ -520,6 +524,14 @@ GUITHREADINFO ProgramThreadInfo(const Program* program) {
     DWORD thread = program->dialog ? GetWindowThreadProcessId(program->dialog, 0) : program->process.dwThreadId;
     if (!GetGUIThreadInfo(thread, &info)) info.hwndActive = info.hwndFocus = 0;
     return info;
+}
+
+std::string ThreadState(const Program* program) {
+    GUITHREADINFO t = ProgramThreadInfo(program);
+    char text[160];
+    snprintf(text, sizeof text, "active %p, focus %p, capture %p, flags %#lx, foreground %p", (void*)t.hwndActive,
+             (void*)t.hwndFocus, (void*)t.hwndCapture, (unsigned long)t.flags, (void*)GetForegroundWindow());
+    return text;
 }
 
 bool QuestionHasKeyboard(const Program* program) {

@@ -35,6 +35,8 @@ HWND FindProgramWindow(const Program* program, const char* caption, bool visible
 // The program's thread as the platform reports it: active window, focus, capture, menu and
 // move/size flags.
 GUITHREADINFO ProgramThreadInfo(const Program* program);
+// The same in words, for a failed check.
+std::string ThreadState(const Program* program);
 // The exit question takes the keys: it is in the foreground and active, one of its buttons has
 // the focus, and no menu, move or size loop or mouse capture would take them first.
 bool QuestionHasKeyboard(const Program* program);
