@@ -154,7 +154,7 @@ static void RunDeferred(AppState* app, HWND window) {
         deferred->menu = false;
         (void)SendMessageA(window, WM_APP_NOTIFY, tray, WM_RBUTTONUP);
     }
-    if (deferred->close && !LoopOfItsOwnOpen(app)) {
+    if (deferred->close) {
         deferred->close = false;
         (void)SendMessageA(window, WM_CLOSE, 0, 0);
     }
