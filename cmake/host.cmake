@@ -46,7 +46,10 @@ add_test(NAME smoke_i686 COMMAND ${IF_I386} ${SANDBOX} wine ${WIN64}/driver.exe 
 set_tests_properties(smoke_i686 PROPERTIES SKIP_RETURN_CODE 77)
 # Short storms of random events: the seeds that once found faults, then a fresh one (make
 # storm runs a long one). The 32-bit exe gets a shorter one where it can run.
-set(STORM_FAULT_SEEDS "")  # each followed by a comma
+# Seeds that once found faults, each "seed:events," in the order found:
+# 13728688667176812:300 - a close request under the system menu opened the question inside the
+#   menu's loop, which then never took the keyboard.
+set(STORM_FAULT_SEEDS "13728688667176812:300,")
 set(STORM_SEEDS "STORM_SEED=${STORM_FAULT_SEEDS}fresh")
 add_test(NAME storm COMMAND ${SANDBOX} wine ${WIN64}/storm.exe ${WIN64}/Harkwin.exe)
 add_test(NAME storm_i686 COMMAND ${IF_I386} ${SANDBOX} wine ${WIN64}/storm.exe ${CMAKE_BINARY_DIR}/win-i686/Harkwin.exe)

@@ -1,7 +1,8 @@
 // A seeded storm of the user's and the shell's ordinary events at the real Harkwin.exe, with
 // its invariants checked after every event. The same seed draws the same events.
 //   storm.exe path/to/Harkwin.exe   (STORM_EVENTS, default 80; STORM_SEED: seeds run in turn, separated
-//                                    by commas, "fresh" or nothing for a new one)
+//                                    by commas, "fresh" or nothing for a new one, each with
+//                                    ":events" where it has a count of its own)
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -250,10 +251,12 @@ int main(int argc, char** argv) {
     for (size_t at = 0; at <= list.size();) {
         size_t end = list.find(',', at);
         end = end == std::string::npos ? list.size() : end;
-        std::string seed = list.substr(at, end - at);
-        unsigned long long value =
-            seed == "fresh" ? GetTickCount() * 2654435761ULL ^ GetCurrentProcessId() : strtoull(seed.c_str(), 0, 10);
-        RunStorm(argv[1], value + !value, count);
+        std::string seed = list.substr(at, end - at);  // a number or "fresh", then ":events" if its own
+        size_t colon = seed.find(':');
+        unsigned long long value = seed.compare(0, 5, "fresh") == 0
+                                       ? GetTickCount() * 2654435761ULL ^ GetCurrentProcessId()
+                                       : strtoull(seed.c_str(), 0, 10);
+        RunStorm(argv[1], value + !value, colon == std::string::npos ? count : atoi(seed.c_str() + colon + 1));
         at = end + 1;
     }
     PrintSummary();
