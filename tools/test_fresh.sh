@@ -72,6 +72,17 @@ run_alive() {
     return 1
 }
 
+# Interrupted, a run is stopped with all it started: unshare does not pass the signal on, so its
+# child, the first process of the run's namespaces, is killed, and the namespace goes with it.
+launcher= interrupted=
+stop_run() {
+    local stat
+    for stat in /proc/[0-9]*/stat; do
+        [ "$(sed 's/.*) //' "$stat" 2>/dev/null | cut -d' ' -f2)" = "$launcher" ] && kill -KILL "${stat//[^0-9]/}"
+    done
+    interrupted=1
+}
+
 # run_suite SUITE: one run in a fresh overlay over the pristine root. The run's own mount
 # and process namespaces end with it, so nothing it started outlives it.
 run_suite() {
@@ -82,7 +93,12 @@ run_suite() {
     local rc=0
     HARKWIN_FRESH_OUTSIDE="$(readlink /proc/self/ns/pid) $(readlink /proc/self/ns/mnt)" \
         unshare --mount --pid --fork --kill-child -- "$repo/tools/fresh_run.sh" \
-        "$repo" "$cache/$suite" "$run" "${HARKWIN_FRESH_MAKE-test}" || rc=$?
+        "$repo" "$cache/$suite" "$run" "${HARKWIN_FRESH_MAKE-test}" &
+    launcher=$!
+    trap stop_run INT TERM
+    wait $launcher || rc=$?
+    while kill -0 $launcher 2>/dev/null; do wait $launcher || rc=$?; done  # a trapped signal ends a wait early
+    trap - INT TERM
     # Its processes were killed with its first; the overlay goes with the last of them.
     local deadline=$((SECONDS + 30)) told=
     while run_alive "$run/root"; do
@@ -99,6 +115,7 @@ run_suite() {
 # a half-made root that another is about to use as its lower layer.
 failed=()
 for suite in "${suites[@]}"; do
+    [ -z "$interrupted" ] || { say "interrupted"; exit 130; }
     start=$SECONDS
     mkdir -p "$cache/$suite" && exec 8>"$cache/$suite/lock" || { say "cannot lock $cache/$suite"; exit 1; }
     flock -x -w 3600 8 || { say "waited 3600 s for another run's lock on the $suite root"; exit 1; }
@@ -108,5 +125,6 @@ for suite in "${suites[@]}"; do
     else say "$suite FAILED after $((SECONDS - start)) s"; failed+=("$suite"); fi
     exec 8>&-
 done
+[ -z "$interrupted" ] || { say "interrupted"; exit 130; }
 [ ${#failed[@]} -eq 0 ] || { say "failed on: ${failed[*]}"; exit 1; }
 say "passed on: ${suites[*]}"
