@@ -3,7 +3,8 @@
 # need is the command or file itself, so whatever is already there counts, however it came.
 #   deps.sh run     what building Harkwin.exe and running it under Wine calls (make run)
 #   deps.sh test    that, and what the test layers call (make test)
-# 32-bit Wine only where the kernel runs 32-bit programs (tools/runs_i386.sh).
+# 32-bit Wine only where the kernel runs 32-bit programs (tools/runs_i386.sh), and on its own:
+# where it cannot be installed, the rest still is, and the 32-bit layers are skipped.
 # HARKWIN_APT_TRIES (default 3) and HARKWIN_APT_PAUSE (default 20 s) bound the index updates.
 set -u
 target=${1:-test}
@@ -44,8 +45,7 @@ cppcheck                            cppcheck
 '
 case $target in
 run) needs=$run_needs ;;
-test) needs=$run_needs$test_needs
-      "$here/runs_i386.sh" 2>/dev/null && needs="$needs /usr/lib/wine/wine wine32:i386" ;;
+test) needs=$run_needs$test_needs ;;
 *) echo "usage: deps.sh run|test" >&2; exit 2 ;;
 esac
 
@@ -69,12 +69,10 @@ update() {
     say "going on with the package lists apt already has"
 }
 
-updated=
+# install PACKAGE...: on failure, $failure says which packages, why, and which index fell short.
+updated= failure=
 install() {
     say "installing: $*"
-    case " $* " in *:i386*)
-        dpkg --print-foreign-architectures | grep -qx i386 || { dpkg --add-architecture i386; updated=; } ;;
-    esac
     [ -n "$updated" ] || { update; updated=1; }
     local log
     log=$(mktemp /tmp/harkwin-apt.XXXXXX) || return 1
@@ -84,7 +82,7 @@ install() {
     fi
     local why
     why=$(grep -E '^E:' "$log" | head -n 1)
-    say "could not install $* (${why:-$(tail -n 1 "$log")})${update_failed:+; the package lists were not updated (${update_failed%%$'\n'*}): an archive caught mid-sync is worth another try later}"
+    failure="could not install $* (${why:-$(tail -n 1 "$log")})${update_failed:+; the package lists were not updated (${update_failed%%$'\n'*}): an archive caught mid-sync is worth another try later}"
     rm -f "$log"
     return 1
 }
@@ -92,13 +90,27 @@ install() {
 missing=$(echo "$needs" | while read -r need package; do
     [ -n "$need" ] && ! have "$need" && echo "$package"
 done | sort -u)
-[ -z "$missing" ] || install $missing || exit 1
+[ -z "$missing" ] || install $missing || { say "$failure"; exit 1; }
 [ "$target" = test ] || exit 0
+
+# Its foreign architecture's index is the one an archive caught mid-sync fails most often;
+# the architecture is taken away again if it was added for nothing.
+if [ ! -x /usr/lib/wine/wine ] && "$here/runs_i386.sh" --kernel 2>/dev/null; then
+    added=
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386 && added=1
+        updated=
+    fi
+    if ! install wine32:i386; then
+        say "32-bit Wine could not be installed, so smoke_i686 and storm_i686 will be skipped (all else is in place): $failure"
+        [ -z "$added" ] || dpkg --remove-architecture i386 || say "dpkg kept the i386 architecture"
+    fi
+fi
 
 # libFuzzer comes with the clang runtime of clang's own major version.
 fuzzer_links() {
     echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char *, unsigned long) { return 0; }' |
         clang++ -x c++ -fsanitize=fuzzer - -o /dev/null 2>/dev/null
 }
-fuzzer_links || install "libclang-rt-$(clang++ -dumpversion | cut -d. -f1)-dev" || exit 1
+fuzzer_links || install "libclang-rt-$(clang++ -dumpversion | cut -d. -f1)-dev" || { say "$failure"; exit 1; }
 fuzzer_links || { say "clang cannot link a fuzzer"; exit 1; }

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Whether this machine's kernel runs 32-bit x86 programs: some virtual machines, and kernels
-# booted with their 32-bit emulation off, answer every i386 executable with "Exec format
-# error". Asked of the kernel itself with a 96-byte i386 executable that exits with 42.
+# Whether this machine runs 32-bit Windows programs under Wine: its kernel must run 32-bit x86
+# programs (some virtual machines, and kernels booted with their 32-bit emulation off, answer
+# every i386 executable with "Exec format error"), and 32-bit Wine must be installed. The
+# kernel is asked itself, with a 96-byte i386 executable that exits with 42.
 # HARKWIN_NO_I386=1 makes it answer no.
 #   runs_i386.sh                     exit 0 if it does, 1 (and why, on stderr) if not
+#   runs_i386.sh --kernel            the same, of the kernel alone (is 32-bit Wine worth installing)
 #   runs_i386.sh command...          runs the command if it does, else says why and exits 77 (a skip)
 set -u
+kernel_only=
+if [ "${1:-}" = --kernel ]; then kernel_only=1; shift; fi
 why=
 if [ -n "${HARKWIN_NO_I386:-}" ]; then
     why="HARKWIN_NO_I386 is set"
@@ -19,6 +23,9 @@ else
     rc=$?
     rm -f "$probe"
     [ $rc = 42 ] || why="the kernel does not run 32-bit x86 programs (a test one exited with $rc${said:+: $said})"
+    if [ -z "$kernel_only" ] && [ ! -x /usr/lib/wine/wine ]; then
+        why="${why:+$why; and }32-bit Wine is not installed (no /usr/lib/wine/wine: tools/deps.sh test installs it where it can)"
+    fi
 fi
 if [ $# = 0 ]; then
     [ -z "$why" ] && exit 0
