@@ -51,21 +51,29 @@ esac
 
 say() { echo "deps: $*" >&2; }
 have() { case $1 in /*) [ -e "$1" ] ;; *) command -v "$1" >/dev/null ;; esac; }
+. "$here/steps.sh"
+log=$(mktemp /tmp/harkwin-apt.XXXXXX) || { say "no temporary file"; exit 1; }
+trap 'rm -f "$log"' EXIT
+# An install stopped half way may have left dpkg's work half done: the way on is said.
+on_interrupt() {
+    case $step_what in
+    *install*) [ -z "$(dpkg --audit 2>/dev/null)" ] ||
+        say "dpkg was stopped half way; as root, \`dpkg --configure -a\` finishes its work" ;;
+    esac
+}
 
 # An archive caught mid-sync fails the update of one index while the others arrive: tried
 # again a few times, then the lists apt has are used, and the install says if they fell short.
 update_failed=
 update() {
-    local try tries=${HARKWIN_APT_TRIES:-3} log
-    log=$(mktemp /tmp/harkwin-apt.XXXXXX) || return 1
+    local try tries=${HARKWIN_APT_TRIES:-3}
     for try in $(seq "$tries"); do
-        if timeout 600 apt-get update -qq >"$log" 2>&1; then rm -f "$log"; update_failed=; return 0; fi
+        if step 600 "apt-get update" apt-get update -qq >"$log" 2>&1; then update_failed=; return 0; fi
         update_failed=$(grep -E '^(E|W):' "$log" | grep -v -E '^W: (Some index files|Target )' | head -n 3)
         [ -n "$update_failed" ] || update_failed=$(tail -n 3 "$log")
         say "apt-get update failed (try $try of $tries): $update_failed"
         [ "$try" -lt "$tries" ] && sleep "${HARKWIN_APT_PAUSE:-20}"
     done
-    rm -f "$log"
     say "going on with the package lists apt already has"
 }
 
@@ -74,16 +82,11 @@ updated= failure=
 install() {
     say "installing: $*"
     [ -n "$updated" ] || { update; updated=1; }
-    local log
-    log=$(mktemp /tmp/harkwin-apt.XXXXXX) || return 1
-    if DEBIAN_FRONTEND=noninteractive timeout 1800 apt-get install -y -qq --no-install-recommends "$@" >"$log" 2>&1; then
-        rm -f "$log"
-        return 0
-    fi
+    DEBIAN_FRONTEND=noninteractive step 1800 "apt-get to install $*" \
+        apt-get install -y -qq --no-install-recommends "$@" >"$log" 2>&1 && return 0
     local why
     why=$(grep -E '^E:' "$log" | head -n 1)
     failure="could not install $* (${why:-$(tail -n 1 "$log")})${update_failed:+; the package lists were not updated (${update_failed%%$'\n'*}): an archive caught mid-sync is worth another try later}"
-    rm -f "$log"
     return 1
 }
 

@@ -33,7 +33,7 @@ printf '#!/bin/bash\necho "dpkg $*" >>"$APT_LOG"\n' >"$work/bin/dpkg"
 printf '#!/bin/bash\n' >"$work/bin/clang++"  # links every fuzzer
 # The kernel runs 32-bit programs, if asked of the kernel alone.
 printf '#!/bin/bash\n[ "${1:-}" = --kernel ]\n' >"$work/tools/runs_i386.sh"
-cp "$repo/tools/deps.sh" "$work/tools/"
+cp "$repo/tools/deps.sh" "$repo/tools/steps.sh" "$work/tools/"
 chmod +x "$work/bin/"* "$work/tools/"*
 # 32-bit Wine, if this machine has it, is hidden in a mount namespace of the run's own.
 no_wine32() { unshare --mount -- bash -c '[ ! -d /usr/lib/wine ] || mount -t tmpfs none /usr/lib/wine; exec "$@"' - "$@"; }

@@ -1,0 +1,56 @@
+# Sourced by the tools' scripts, after their own say(): long steps that Ctrl+C can stop.
+# GNU timeout puts its command in a process group of its own, out of the terminal's reach, so
+# the script traps INT and TERM itself and ends the step's whole group.
+#   step SECONDS WHAT COMMAND...   runs COMMAND with a deadline; its exit code, 124 past the
+#                                  deadline (said, with WHAT it waited for)
+#   on_interrupt                   the script's own, if defined: run once the step has ended
+# Interrupted, the script says what it was doing, ends the step (TERM, then KILL after 5 s),
+# runs on_interrupt and its EXIT trap, and dies of the same signal, so that its callers stop too.
+step_pid= step_what=
+exec {steps_said}>&2  # what the script says reaches the user even from inside a redirected step
+step() {
+    local seconds=$1 rc
+    step_what=$2
+    shift 2
+    timeout --kill-after=10 "$seconds" "$@" &
+    step_pid=$!
+    wait "$step_pid"
+    rc=$?
+    step_pid=
+    [ $rc = 124 ] && say "gave up after $seconds s waiting for $step_what" 2>&"$steps_said"
+    step_what=
+    return $rc
+}
+
+# Whether a process of group $1 is alive; a dead one its reaper has not collected yet is not.
+group_alive() {
+    local stat line fields
+    for stat in /proc/[0-9]*/stat; do
+        read -r line 2>/dev/null <"$stat" || continue
+        read -r -a fields <<<"${line##*) }"  # state, parent, group
+        [ "${fields[2]:-}" = "$1" ] && [ "${fields[0]}" != Z ] && return 0
+    done
+    return 1
+}
+
+end_step() {
+    [ -n "$step_pid" ] || return 0
+    kill -TERM -- "-$step_pid" 2>/dev/null || kill -TERM "$step_pid" 2>/dev/null
+    local deadline=$((SECONDS + 5))
+    while group_alive "$step_pid" && [ $SECONDS -lt $deadline ]; do sleep 0.1; done
+    kill -KILL -- "-$step_pid" 2>/dev/null
+    wait "$step_pid" 2>/dev/null
+    step_pid=
+}
+
+interrupted() {
+    trap '' INT TERM  # a second Ctrl+C would cut the clean-up short
+    exec 2>&"$steps_said"
+    say "interrupted${step_what:+ while waiting for $step_what}"
+    end_step
+    if declare -F on_interrupt >/dev/null; then on_interrupt; fi
+    trap - "$1"
+    kill -s "$1" $$
+}
+trap 'interrupted INT' INT
+trap 'interrupted TERM' TERM
