@@ -52,11 +52,7 @@ storm: build
 JOURNEY ?= question
 RUNS ?= 20
 journey: build
-	e2e/sandbox.sh bash -c 'failed=0; for i in $$(seq $(RUNS)); do \
-	    log=$(BUILD)/journey-$$i.log; \
-	    if timeout 300 wine $(WIN64)/driver.exe $(WIN64)/Harkwin.exe - $(JOURNEY) >$$log 2>&1; then rm -f $$log; \
-	    else failed=$$((failed + 1)); echo "run $$i failed, see $$log:"; grep -v "^ok - " $$log | tail -n 15; fi; done; \
-	    echo "$(JOURNEY): $$(($(RUNS) - failed)) of $(RUNS) runs passed"; [ $$failed = 0 ]'
+	e2e/sandbox.sh tools/journey.sh $(WIN64) $(BUILD) $(JOURNEY) $(RUNS)
 
 # The fuzzers, longer than the test suite runs them.
 FUZZ_LONG ?= 300
