@@ -54,13 +54,6 @@ have() { case $1 in /*) [ -e "$1" ] ;; *) command -v "$1" >/dev/null ;; esac; }
 . "$here/steps.sh"
 log=$(mktemp /tmp/harkwin-apt.XXXXXX) || { say "no temporary file"; exit 1; }
 trap 'rm -f "$log"' EXIT
-# An install stopped half way may have left dpkg's work half done: the way on is said.
-on_interrupt() {
-    case $step_what in
-    *install*) [ -z "$(dpkg --audit 2>/dev/null)" ] ||
-        say "dpkg was stopped half way; as root, \`dpkg --configure -a\` finishes its work" ;;
-    esac
-}
 
 # An archive caught mid-sync fails the update of one index while the others arrive: tried
 # again a few times, then the lists apt has are used, and the install says if they fell short.

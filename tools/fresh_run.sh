@@ -27,6 +27,8 @@ fi
 [[ $make_args =~ ^[A-Za-z0-9_.=\ -]*$ ]] || { say "make arguments may hold only targets and VAR=value words"; exit 2; }
 # Whatever is still running is killed; kill fails only when nothing is left, which is fine.
 trap 'kill -KILL -1 2>/dev/null || true' EXIT
+# Its mounts are seen only in its own mount namespace: test_fresh.sh waits for it to end.
+readlink /proc/self/ns/mnt >"$run/namespace"
 
 mount -t overlay overlay -o "lowerdir=$suite_cache/root,upperdir=$run/upper,workdir=$run/work" "$m"
 mount -t proc proc "$m/proc"

@@ -5,7 +5,8 @@
 #                                  deadline (said, with WHAT it waited for)
 #   on_interrupt                   the script's own, if defined: run once the step has ended
 # Interrupted, the script says what it was doing, ends the step (TERM, then KILL after 5 s),
-# runs on_interrupt and its EXIT trap, and dies of the same signal, so that its callers stop too.
+# says how to finish dpkg's work if an install stopped it half way, runs on_interrupt and its
+# EXIT trap, and dies of the same signal, so that its callers stop too. Fit for set -e.
 step_pid= step_what=
 exec {steps_said}>&2  # what the script says reaches the user even from inside a redirected step
 step() {
@@ -35,11 +36,11 @@ group_alive() {
 
 end_step() {
     [ -n "$step_pid" ] || return 0
-    kill -TERM -- "-$step_pid" 2>/dev/null || kill -TERM "$step_pid" 2>/dev/null
+    kill -TERM -- "-$step_pid" 2>/dev/null || kill -TERM "$step_pid" 2>/dev/null || true
     local deadline=$((SECONDS + 5))
     while group_alive "$step_pid" && [ $SECONDS -lt $deadline ]; do sleep 0.1; done
-    kill -KILL -- "-$step_pid" 2>/dev/null
-    wait "$step_pid" 2>/dev/null
+    kill -KILL -- "-$step_pid" 2>/dev/null || true
+    wait "$step_pid" 2>/dev/null || true
     step_pid=
 }
 
@@ -48,7 +49,11 @@ interrupted() {
     exec 2>&"$steps_said"
     say "interrupted${step_what:+ while waiting for $step_what}"
     end_step
-    if declare -F on_interrupt >/dev/null; then on_interrupt; fi
+    case $step_what in
+    "apt-get to install"*) [ -z "$(dpkg --audit 2>/dev/null)" ] ||
+        say "dpkg was stopped half way; as root, \`dpkg --configure -a\` finishes its work" ;;
+    esac
+    if declare -F on_interrupt >/dev/null; then on_interrupt || true; fi
     trap - "$1"
     kill -s "$1" $$
 }

@@ -15,14 +15,16 @@ suites=("$@")
 
 say() { echo "test-fresh: $*" >&2; }
 [ "$(id -u)" = 0 ] || { say "needs root (debootstrap, overlay and chroot)"; exit 1; }
+. "$repo/tools/steps.sh"
 for tool in debootstrap git; do
     command -v $tool >/dev/null && continue
-    timeout 600 apt-get update -qq || say "apt-get update failed; trying with the package lists apt has"
-    DEBIAN_FRONTEND=noninteractive timeout 900 apt-get install -y -qq $tool >/dev/null ||
+    step 600 "apt-get update" apt-get update -qq || say "apt-get update failed; trying with the package lists apt has"
+    DEBIAN_FRONTEND=noninteractive step 900 "apt-get to install $tool" apt-get install -y -qq $tool >/dev/null ||
         { say "cannot install $tool"; exit 1; }
 done
 # Waits are bounded: HARKWIN_FRESH_TIMEOUT (default 2400 s) for the make run inside a root.
 export HARKWIN_FRESH_TIMEOUT=${HARKWIN_FRESH_TIMEOUT:-2400}
+make_args=${HARKWIN_FRESH_MAKE-test}
 
 # The Debian archive that serves SUITE, among those this machine's apt sources name (deb822
 # or one-line format): the first that has the suite's Release file.
@@ -34,7 +36,7 @@ mirror() {
                  cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
                      awk '$1 == "deb" { for (i = 2; i <= NF; i++) if ($i ~ /^[a-z]+:\/\//) { print $i; break } }') |
                  grep -v -- '-security' | awk '!seen[$0]++'); do
-        if timeout 60 /usr/lib/apt/apt-helper download-file "${uri%/}/dists/$suite/Release" "$release" \
+        if step 60 "$uri to answer" /usr/lib/apt/apt-helper download-file "${uri%/}/dists/$suite/Release" "$release" \
             >/dev/null 2>&1 && grep -q "^Origin: Debian" "$release"; then
             rm -f "$release"
             echo "$uri"
@@ -54,60 +56,60 @@ make_root() {
     url=$(mirror "$suite") || return 1
     [ -n "$url" ] || return 1
     say "making a pristine $suite root from $url (once)"
-    rm -rf "$tmp" "$root" && mkdir -p "$tmp" || { say "cannot make $tmp"; return 1; }
-    timeout 1800 debootstrap --variant=minbase "$suite" "$tmp" "$url" >"$cache/$suite/debootstrap.log" 2>&1 ||
-        { say "debootstrap $suite failed or took over 1800 s, see $cache/$suite/debootstrap.log"; return 1; }
+    rm -rf --one-file-system "$tmp" "$root" && mkdir -p "$tmp" || { say "cannot make $tmp"; return 1; }
+    # In a mount namespace of its own, what it mounts in the root goes with it, even if it is
+    # killed; the half-made root is removed by the next try.
+    step 1800 "debootstrap to make the $suite root" unshare --mount -- \
+        debootstrap --variant=minbase "$suite" "$tmp" "$url" >"$cache/$suite/debootstrap.log" 2>&1 ||
+        { say "debootstrap $suite failed, see $cache/$suite/debootstrap.log"; return 1; }
     # What every installed machine has and minbase lacks.
     printf '127.0.0.1\tlocalhost\n::1\t\tlocalhost ip6-localhost ip6-loopback\n' >"$tmp/etc/hosts" &&
         rm -rf "$tmp/var/cache/apt/archives"/*.deb &&
         mv "$tmp" "$root" && touch "$cache/$suite/root.done" || { say "cannot put the $suite root in place"; return 1; }
 }
 
-# Whether a process still has the run's overlay as its root.
-run_alive() {
-    local link
-    for link in /proc/[0-9]*/root; do
-        [ "$(readlink "$link" 2>/dev/null)" = "$1" ] && return 0
+# The run's mounts are in its own mount namespace, which fresh_run.sh names in the run folder,
+# and they end with the last of its processes: until then the folder is not touched.
+ns_process() {  # a process still in the namespace named in $1/namespace
+    local ns link
+    ns=$(cat "$1/namespace" 2>/dev/null) || return 1
+    for link in /proc/[0-9]*/ns/mnt; do
+        [ "$(readlink "$link" 2>/dev/null)" = "$ns" ] && { link=${link#/proc/}; echo "${link%%/*}"; return 0; }
     done
     return 1
 }
-
-# Interrupted, a run is stopped with all it started: unshare does not pass the signal on, so its
-# child, the first process of the run's namespaces, is killed, and the namespace goes with it.
-launcher= interrupted=
-stop_run() {
-    local stat
-    for stat in /proc/[0-9]*/stat; do
-        [ "$(sed 's/.*) //' "$stat" 2>/dev/null | cut -d' ' -f2)" = "$launcher" ] && kill -KILL "${stat//[^0-9]/}"
+end_run() {  # end_run RUN SUITE: waits for the namespace to end, then removes the folder
+    local run=$1 suite=$2 pid mounts deadline=$((SECONDS + 30)) told=
+    while pid=$(ns_process "$run"); do
+        [ -n "$told" ] || { say "waiting up to 30 s for the $suite run's last processes to end"; told=1; }
+        if [ $SECONDS -ge $deadline ]; then
+            mounts=$(grep -c " $run/" "/proc/$pid/mountinfo" 2>/dev/null) || true
+            say "process $pid of the $suite run is still alive, with ${mounts:-its} mounts in $run; kept"
+            return 1
+        fi
+        sleep 0.1
     done
-    interrupted=1
+    rm -rf --one-file-system "$run"
 }
 
 # run_suite SUITE: one run in a fresh overlay over the pristine root. The run's own mount
-# and process namespaces end with it, so nothing it started outlives it.
+# and process namespaces end with it, so nothing it started outlives it. Interrupted, its first
+# process is ended by steps.sh (unshare --kill-child takes it along), and the namespace goes
+# with it.
+current_run= current_suite=
+on_interrupt() { [ -z "$current_run" ] || end_run "$current_run" "$current_suite"; }
 run_suite() {
-    local suite=$1 run
+    local suite=$1 run rc=0
     run=$(mktemp -d /var/tmp/harkwin-fresh.XXXXXX) && [ -d "$run" ] || { say "no run folder"; return 1; }
     mkdir -p "$run/upper" "$run/work" "$run/root" "$cache/$suite/archives/partial" ||
         { say "cannot lay out $run"; return 1; }
-    local rc=0
+    current_run=$run current_suite=$suite
     HARKWIN_FRESH_OUTSIDE="$(readlink /proc/self/ns/pid) $(readlink /proc/self/ns/mnt)" \
-        unshare --mount --pid --fork --kill-child -- "$repo/tools/fresh_run.sh" \
-        "$repo" "$cache/$suite" "$run" "${HARKWIN_FRESH_MAKE-test}" &
-    launcher=$!
-    trap stop_run INT TERM
-    wait $launcher || rc=$?
-    while kill -0 $launcher 2>/dev/null; do wait $launcher || rc=$?; done  # a trapped signal ends a wait early
-    trap - INT TERM
-    # Its processes were killed with its first; the overlay goes with the last of them.
-    local deadline=$((SECONDS + 30)) told=
-    while run_alive "$run/root"; do
-        [ -n "$told" ] || { say "waiting up to 30 s for the $suite run's last processes to end"; told=1; }
-        [ $SECONDS -lt $deadline ] || { say "processes of the $suite run still alive; $run kept"; return 1; }
-        sleep 0.1
-    done
-    if findmnt -rn -o TARGET | grep -q "^$run/"; then say "something is still mounted in $run; kept"; return 1; fi
-    rm -rf "$run"
+        step $((HARKWIN_FRESH_TIMEOUT + 3600)) "the $suite run (${make_args:+make $make_args, then }make run, in a fresh root)" \
+        unshare --mount --pid --fork --kill-child -- "$repo/tools/fresh_run.sh" "$repo" "$cache/$suite" "$run" "$make_args" ||
+        rc=$?
+    current_run=
+    end_run "$run" "$suite" || return 1
     return $rc
 }
 
@@ -115,16 +117,14 @@ run_suite() {
 # a half-made root that another is about to use as its lower layer.
 failed=()
 for suite in "${suites[@]}"; do
-    [ -z "$interrupted" ] || { say "interrupted"; exit 130; }
     start=$SECONDS
     mkdir -p "$cache/$suite" && exec 8>"$cache/$suite/lock" || { say "cannot lock $cache/$suite"; exit 1; }
-    flock -x -w 3600 8 || { say "waited 3600 s for another run's lock on the $suite root"; exit 1; }
+    step 3600 "another run's lock on the $suite root" flock -x 8 || exit 1
     make_root "$suite" || { failed+=("$suite"); exec 8>&-; continue; }
     flock -s 8
     if run_suite "$suite"; then say "$suite passed in $((SECONDS - start)) s"
     else say "$suite FAILED after $((SECONDS - start)) s"; failed+=("$suite"); fi
     exec 8>&-
 done
-[ -z "$interrupted" ] || { say "interrupted"; exit 130; }
 [ ${#failed[@]} -eq 0 ] || { say "failed on: ${failed[*]}"; exit 1; }
 say "passed on: ${suites[*]}"

@@ -1,28 +1,38 @@
 #!/usr/bin/env bash
-# Ctrl+C typed in a terminal while tools/deps.sh waits on a slow apt-get: within seconds the
-# run ends with the apt-get and what it started, no lock is left held, and the run says what
-# it was doing and, where dpkg stopped half way, how to recover. Typed through a pseudo-terminal
-# (script), with a stand-in apt-get that holds a lock and has started a child of its own.
+# Ctrl+C typed in a terminal while a tool waits on a slow step: within seconds the tool ends
+# with the step and all it started, no lock is left held, and it says what it was doing (and,
+# where dpkg stopped half way, how to recover). Typed through a pseudo-terminal (script), with
+# stand-ins for the slow steps: tools/deps.sh's apt-get, which holds apt's lock and has started
+# a child as dpkg would; tools/test_fresh.sh's run in a fresh root, which mounts in its own
+# namespaces and holds the root's lock.
 set -u
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d /tmp/harkwin-interrupt.XXXXXX) || exit 1
 runner=
-leftovers() {  # what of the run is still alive
-    local pid state
+leftovers() {  # what of the run is still alive: its processes, and any in its namespace
+    local pid state link
     for pid in $(cat "$work/pids" 2>/dev/null); do
         state=$(sed 's/.*) //' "/proc/$pid/stat" 2>/dev/null | cut -d' ' -f1)
         [ -n "$state" ] && [ "$state" != Z ] && echo "$pid"
     done
+    [ -s "$work/ns" ] || return 0
+    for link in /proc/[0-9]*/ns/mnt; do
+        [ "$(readlink "$link" 2>/dev/null)" = "$(cat "$work/ns")" ] && link=${link#/proc/} && echo "${link%%/*}"
+    done
 }
-stop() { kill -KILL $(leftovers) $runner 2>/dev/null; runner=; }
-cleanup() { stop; rm -rf "$work"; }
+stop() {
+    kill -KILL $(leftovers) $runner 2>/dev/null
+    runner=
+    [ ! -s "$work/run" ] || { sleep 0.5; rm -rf --one-file-system "$(cat "$work/run")"; }
+}
+cleanup() { stop; rm -rf --one-file-system "$work"; }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-mkdir -p "$work/bin" "$work/tools"
+mkdir -p "$work/bin" "$work/tools" "$work/cache/bookworm/root/usr/bin"
 for tool in bash cat grep sort seq sleep head tail mktemp rm dirname timeout tr flock; do
     ln -s "$(command -v $tool)" "$work/bin/$tool" || exit 1
 done
-cp "$repo/tools/deps.sh" "$repo/tools/steps.sh" "$work/tools/"
+cp "$repo/tools/deps.sh" "$repo/tools/test_fresh.sh" "$repo/tools/steps.sh" "$work/tools/"
 cat >"$work/bin/apt-get" <<'STANDIN'
 #!/bin/bash
 [ "$1" = "$APT_SLOW" ] || exit 0
@@ -33,25 +43,37 @@ echo $! >>"$WORK/pids"
 : >"$WORK/started"
 wait
 STANDIN
+cat >"$work/tools/fresh_run.sh" <<'STANDIN'
+#!/bin/bash
+readlink /proc/self/ns/mnt | tee "$3/namespace" >"$WORK/ns"
+echo "$3" >"$WORK/run"
+mount -t tmpfs none "$3/root" && sleep 300 &  # a run under way, holding the root's lock
+: >"$WORK/started"
+wait
+STANDIN
 printf '#!/bin/bash\n[ "$1 $APT_SLOW" != "--audit install" ] || echo "half-configured: xvfb"\n' >"$work/bin/dpkg"
-chmod +x "$work/bin/"*
+: >"$work/bin/debootstrap" && : >"$work/cache/bookworm/root.done" && : >"$work/cache/bookworm/root/usr/bin/apt-get"
+chmod +x "$work/bin/"* "$work/tools/"* "$work/cache/bookworm/root/usr/bin/apt-get"
 mkfifo "$work/keys"
 script=$(command -v script)
 passed=0 failed=0
 check() {
     if eval "$1"; then echo "ok - $2"; passed=$((passed + 1)); else echo "FAIL - $2"; failed=$((failed + 1)); fi
 }
-# apt-get's slow step   what the run must say besides "interrupted"
-while read -r slow says; do
-    rm -f "$work/pids" "$work/started"
+# case    the lock its slow step holds   what it must say besides "interrupted while waiting for"
+while read -r slow lock says; do
+    rm -f "$work/pids" "$work/started" "$work/ns" "$work/run"
+    case $slow in
+    fresh) run="PATH=$work/bin:\$PATH HARKWIN_FRESH_CACHE=$work/cache bash $work/tools/test_fresh.sh bookworm" ;;
+    *) run="PATH=$work/bin bash $work/tools/deps.sh run" ;;
+    esac
     # As from a terminal: Ctrl+C not ignored, as a command started with & would have it.
     (trap - INT QUIT; WORK=$work APT_SLOW=$slow exec "$script" -qfec \
-        "PATH=$work/bin bash -c 'echo \$\$ >>$work/pids; exec bash $work/tools/deps.sh run'" /dev/null) \
-        <"$work/keys" >"$work/out" 2>&1 &
+        "bash -c 'echo \$\$ >>$work/pids; $run'" /dev/null) <"$work/keys" >"$work/out" 2>&1 &
     runner=$!
     exec 3>"$work/keys"
     for _ in $(seq 200); do [ -e "$work/started" ] && break; sleep 0.1; done
-    check '[ -e "$work/started" ]' "$slow: the stand-in apt-get started within 20 s"
+    check '[ -e "$work/started" ]' "$slow: the slow step started within 20 s"
     printf '\003' >&3
     start=$(date +%s%N)
     for _ in $(seq 150); do kill -0 $runner 2>/dev/null || break; sleep 0.1; done
@@ -59,13 +81,15 @@ while read -r slow says; do
     exec 3>&-
     check '[ $took -lt 8000 ]' "$slow: Ctrl+C ended the run in $took ms"
     check '[ -z "$(leftovers)" ]' "$slow: nothing of it is left running ($(leftovers | tr '\n' ' '))"
-    check 'flock -n "$work/lock" true' "$slow: and no lock is held"
-    check 'grep -aq "interrupted while waiting for apt-get" "$work/out" && grep -aq -- "$says" "$work/out"' \
-        "$slow: it says what was interrupted: $(tr -d '\r' <"$work/out" | sed 's/^^C//' | tail -n +2 | tr '\n' ' ')"
+    check 'flock -n "$work/$lock" true' "$slow: no lock is held"
+    check '[ ! -e "$work/run" ] || [ ! -e "$(cat "$work/run")" ]' "$slow: no run folder is left"
+    check 'grep -aq "interrupted while waiting for" "$work/out" && grep -aq -- "$says" "$work/out"' \
+        "$slow: it says what was interrupted: $(tr -d '\r' <"$work/out" | sed 's/^^C//' | tail -n 2 | tr '\n' ' ')"
     stop
 done <<'ROWS'
-update   interrupted
-install  dpkg --configure -a
+update   lock                 apt-get update
+install  lock                 dpkg --configure -a
+fresh    cache/bookworm/lock  the bookworm run
 ROWS
 echo "$passed passed, $failed failed"
 [ $failed = 0 ]
