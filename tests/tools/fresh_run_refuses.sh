@@ -3,10 +3,18 @@
 # process 1 of PID and mount namespaces of its own, before it mounts or kills anything. Tried
 # where it is not process 1, and where it is process 1 but shares this machine's mounts, each
 # beside a process that must survive.
+# Were the refusal broken, what fresh_run.sh mounted would stay in a mount namespace of the
+# test's own, gone when the test ends, and the folders are removed from outside it, where
+# nothing was mounted.
 set -u
 repo=$(cd "$(dirname "$0")/../.." && pwd)
-work=$(mktemp -d /tmp/harkwin-refusal.XXXXXX) || exit 1
-trap 'rm -rf "$work"' EXIT
+if [ -z "${REFUSAL_WORK:-}" ]; then
+    work=$(mktemp -d /tmp/harkwin-refusal.XXXXXX) || exit 1
+    trap 'rm -rf --one-file-system "$work"' EXIT
+    REFUSAL_WORK=$work unshare --mount -- "$0"
+    exit
+fi
+work=$REFUSAL_WORK
 mkdir -p "$work/cache/bookworm/root" "$work/run/root"
 passed=0 failed=0
 check() {
@@ -29,7 +37,7 @@ attempt() {  # attempt WHERE LAUNCHER...
 # As test_fresh.sh names the namespaces it leaves.
 export HARKWIN_FRESH_OUTSIDE="$(readlink /proc/self/ns/pid) $(readlink /proc/self/ns/mnt)"
 attempt "not process 1" unshare --pid --fork --mount --mount-proc -- bash -c '"$@"; exit $?' -
-attempt "process 1 on this machine's mounts" unshare --pid --fork --
+attempt "process 1 on its caller's mounts" unshare --pid --fork --
 attempt "process 1, its caller unknown" env -u HARKWIN_FRESH_OUTSIDE unshare --pid --fork --mount --
 echo "$passed passed, $failed failed"
 [ $failed = 0 ]
