@@ -74,10 +74,12 @@ foreach(target registry fields)
 endforeach()
 
 # The tools' own promises: the fresh-root run refuses outside its namespaces; set-up rides out
-# an archive caught mid-sync, and Ctrl+C stops it at once; releases rebuild byte for byte.
+# an archive caught mid-sync, and Ctrl+C stops it at once; the 32-bit probe's verdict holds
+# with /tmp noexec; releases rebuild byte for byte.
 add_test(NAME tools_refuse COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/fresh_run_refuses.sh)
 add_test(NAME tools_deps COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/deps_apt.sh)
 add_test(NAME tools_interrupt COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/interrupt.sh)
+add_test(NAME tools_i386 COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/probe_i386.sh)
 add_test(NAME reproducible COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/reproducible.sh)
 set_tests_properties(reproducible PROPERTIES TIMEOUT 900)
 
