@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # fresh_run.sh kills all it can see on its way out, so it must refuse to start anywhere but as
 # process 1 of PID and mount namespaces of its own, before it mounts or kills anything. Tried
-# where it is not process 1, and where it is process 1 but shares this machine's mounts, each
+# where it is not process 1, and where it is process 1 but shares its caller's mounts, each
 # beside a process that must survive.
 # Were the refusal broken, what fresh_run.sh mounted would stay in a mount namespace of the
 # test's own, gone when the test ends, and the folders are removed from outside it, where
