@@ -27,7 +27,8 @@ export HARKWIN_FRESH_TIMEOUT=${HARKWIN_FRESH_TIMEOUT:-2400}
 make_args=${HARKWIN_FRESH_MAKE-test}
 
 # The Debian archive that serves SUITE, among those this machine's apt sources name (deb822
-# or one-line format): the first that has the suite's Release file.
+# or one-line format): the first that has the suite's Release file, in $url (not echoed: a
+# step in a command substitution would be out of the interrupt's reach).
 mirror() {
     local suite=$1 uri release
     release=$(mktemp /tmp/harkwin-release.XXXXXX) || return 1
@@ -39,7 +40,7 @@ mirror() {
         if step 60 "$uri to answer" /usr/lib/apt/apt-helper download-file "${uri%/}/dists/$suite/Release" "$release" \
             >/dev/null 2>&1 && grep -q "^Origin: Debian" "$release"; then
             rm -f "$release"
-            echo "$uri"
+            url=$uri
             return 0
         fi
     done
@@ -53,8 +54,7 @@ make_root() {
     local suite=$1 root=$cache/$1/root
     [ -e "$cache/$suite/root.done" ] && [ -x "$root/usr/bin/apt-get" ] && return 0
     local url tmp=$cache/$suite/root.new
-    url=$(mirror "$suite") || return 1
-    [ -n "$url" ] || return 1
+    mirror "$suite" && [ -n "$url" ] || return 1
     say "making a pristine $suite root from $url (once)"
     rm -rf --one-file-system "$tmp" "$root" && mkdir -p "$tmp" || { say "cannot make $tmp"; return 1; }
     # In a mount namespace of its own, what it mounts in the root goes with it, even if it is
