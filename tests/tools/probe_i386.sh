@@ -4,6 +4,7 @@
 # skips for want of 32-bit Wine saying so. Each case in a mount namespace of its own, so the
 # noexec and hiding mounts never reach this machine.
 set -u
+unset HARKWIN_NO_I386  # the probe itself, even where make test is told to skip the 32-bit layers
 tool=$(cd "$(dirname "$0")/../.." && pwd)/tools/runs_i386.sh
 build=$(dirname "$(dirname "$tool")")/build
 passed=0 failed=0
