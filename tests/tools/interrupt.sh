@@ -67,9 +67,10 @@ while read -r slow lock says; do
     fresh) run="PATH=$work/bin:\$PATH HARKWIN_FRESH_CACHE=$work/cache bash $work/tools/test_fresh.sh bookworm" ;;
     *) run="PATH=$work/bin bash $work/tools/deps.sh run" ;;
     esac
-    # As from a terminal: Ctrl+C not ignored, as a command started with & would have it.
-    (trap - INT QUIT; WORK=$work APT_SLOW=$slow exec "$script" -qfec \
-        "bash -c 'echo \$\$ >>$work/pids; $run'" /dev/null) <"$work/keys" >"$work/out" 2>&1 &
+    # As from a terminal: Ctrl+C not ignored, as a command started with & (or by a caller that
+    # ignores it) would have it.
+    WORK=$work APT_SLOW=$slow env --default-signal=INT,QUIT "$script" -qfec \
+        "bash -c 'echo \$\$ >>$work/pids; $run'" /dev/null <"$work/keys" >"$work/out" 2>&1 &
     runner=$!
     exec 3>"$work/keys"
     for _ in $(seq 200); do [ -e "$work/started" ] && break; sleep 0.1; done
