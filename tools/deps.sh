@@ -75,8 +75,9 @@ updated= failure=
 install() {
     say "installing: $*"
     [ -n "$updated" ] || { update; updated=1; }
+    # dpkg without a terminal of its own stays in the step's process group, where Ctrl+C ends it.
     DEBIAN_FRONTEND=noninteractive step 1800 "apt-get to install $*" \
-        apt-get install -y -qq --no-install-recommends "$@" >"$log" 2>&1 && return 0
+        apt-get install -y -qq -o Dpkg::Use-Pty=0 --no-install-recommends "$@" >"$log" 2>&1 && return 0
     local why
     why=$(grep -E '^E:' "$log" | head -n 1)
     failure="could not install $* (${why:-$(tail -n 1 "$log")})${update_failed:+; the package lists were not updated (${update_failed%%$'\n'*}): an archive caught mid-sync is worth another try later}"

@@ -19,7 +19,7 @@ say() { echo "test-fresh: $*" >&2; }
 for tool in debootstrap git; do
     command -v $tool >/dev/null && continue
     step 600 "apt-get update" apt-get update -qq || say "apt-get update failed; trying with the package lists apt has"
-    DEBIAN_FRONTEND=noninteractive step 900 "apt-get to install $tool" apt-get install -y -qq $tool >/dev/null ||
+    DEBIAN_FRONTEND=noninteractive step 900 "apt-get to install $tool" apt-get install -y -qq -o Dpkg::Use-Pty=0 $tool >/dev/null ||
         { say "cannot install $tool"; exit 1; }
 done
 # Waits are bounded: HARKWIN_FRESH_TIMEOUT (default 2400 s) for the make run inside a root.
