@@ -1,8 +1,9 @@
+# shellcheck shell=bash
 # Sourced by the tools' scripts, after their own say(): long steps that Ctrl+C can stop.
 # GNU timeout puts its command in a process group of its own, out of the terminal's reach, so
 # the script traps INT and TERM itself and ends the step's whole group.
-#   step SECONDS WHAT COMMAND...   runs COMMAND with a deadline; its exit code, 124 past the
-#                                  deadline (said, with WHAT it waited for)
+#   step SECONDS WHAT COMMAND...   runs COMMAND with a deadline; its exit code, 124 (or 137
+#                                  if it had to be killed) past the deadline, said with WHAT
 #   on_interrupt                   the script's own, if defined: run once the step has ended
 # Interrupted, the script says what it was doing, ends the step (TERM, then KILL after 5 s),
 # says how to finish dpkg's work if an install stopped it half way, runs on_interrupt and its
@@ -18,7 +19,7 @@ step() {
     wait "$step_pid"
     rc=$?
     step_pid=
-    [ $rc = 124 ] && say "gave up after $seconds s waiting for $step_what" 2>&"$steps_said"
+    case $rc in 124 | 137) say "gave up after $seconds s waiting for $step_what" 2>&"$steps_said" ;; esac
     step_what=
     return $rc
 }
