@@ -18,9 +18,16 @@ typedef NOTIFYICONDATAA TrayIcon;
 
 // Events that arrived while a handler was under way: each runs once, after it (RunDeferred).
 struct DeferredEvents {
-    bool show;   // a double click on the icon
-    bool menu;   // a right click on the icon
-    bool close;  // a close request
+    bool close;         // a close request, or the Exit button
+    bool show;          // a double click on the icon
+    bool menu;          // a right click on the icon
+    bool pollTick;
+    bool flashTick;
+    bool shellRestart;  // "TaskbarCreated"
+    WORD button;        // OK, Cancel or Apply; 0 for none
+    UINT systemMessage; // a system command or a request for the system menu; 0 for none
+    WPARAM systemWParam;
+    LPARAM systemLParam;
 };
 
 struct AppState {
@@ -42,9 +49,9 @@ struct AppState {
     bool confirming;      // an exit confirmation is open
     bool trayRefused;     // start-up could not add the icon: the program is ending without one
     bool trackingMenu;    // the tray menu is open
-    int menuLoops;        // menu loops of the dialog's own (its system menu), as the platform reports them
-    int systemLoops;      // the platform's default handling of a system command is under way
-    bool deferring;       // a handler is under way: tray clicks and close requests wait (AllowNestedEvents)
+    bool platformLoop;    // the platform's handling of a system command runs (RunPlatformLoop)
+    bool handlerUnderWay; // outside the program's own loops: events that start something wait
+    bool requestToSelf;   // the message being sent is the program's own request (SendToSelf)
     DeferredEvents deferred;
 };
 

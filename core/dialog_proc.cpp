@@ -1,6 +1,7 @@
 // Every message of the program arrives here and is routed to its handler.
+#include "core/deferred.h"
 #include "core/host.h"
-#include "core/nesting.h"
+#include "core/loops.h"
 #include "core/program.h"
 #include "probe/probe.h"
 #include "store/settings_store.h"
@@ -18,8 +19,7 @@ static void InitDialog(AppState* app, HWND window) {
     app->confirming = false;
     app->trayRefused = false;
     app->trackingMenu = false;
-    app->menuLoops = 0;
-    app->systemLoops = 0;
+    app->platformLoop = false;
     app->deferred = DeferredEvents();
     // A shell that restarts forgets every icon and says so with this message.
     app->taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
@@ -65,34 +65,20 @@ static void RunExitSequence(AppState* app) {
 }
 
 // The tray menu stays usable while the question is open: a second request is ignored.
-// The exit sequence must not destroy a menu that is being tracked, nor the question open inside
-// a menu's loop: a request while one is open ends the menu and is asked once it has returned.
+// The exit sequence must not destroy a menu in use, nor the question open inside a loop: a
+// request while one is open ends it, and is asked once it has returned.
 static void ConfirmExit(AppState* app) {
-    if (app->confirming || app->exiting) return;
-    if (LoopOfItsOwnOpen(app)) {
+    if (app->confirming || app->exiting || app->trayRefused) return;
+    if (LoopOpen(app)) {
         app->deferred.close = true;
-        (void)EndMenu();  // fails only when no menu is open
+        EndLoops(app);
         return;
     }
     app->deferred.close = false;  // this question answers every request so far
     app->confirming = true;
-    bool deferring = AllowNestedEvents(app);
-    int answer = MessageBoxA(app->window, "Are you sure you want to exit?", "Question", MB_YESNO | MB_ICONQUESTION);
-    EndNestedEvents(app, deferring);
+    int answer = AskInOwnLoop(app, "Are you sure you want to exit?", "Question", MB_YESNO | MB_ICONQUESTION);
     app->confirming = false;
     if (answer == IDYES) RunExitSequence(app);
-}
-
-// The platform's own loops for a system command (the system menu, moving, sizing) run inside
-// this handler, so that a close request waits for them and is asked once they have returned.
-// Events run inside them as in the program's own loops, unless a handler was already under way.
-static void RunSystemCommand(AppState* app, HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool underWay) {
-    ++app->systemLoops;
-    bool deferring = app->deferring;
-    app->deferring = underWay;
-    (void)DefWindowProcA(window, message, wParam, lParam);  // a system command has no result
-    app->deferring = deferring;
-    --app->systemLoops;
 }
 
 static void OnTimer(AppState* app, WPARAM timer) {
@@ -122,54 +108,15 @@ static void OnAppNotify(AppState* app, WPARAM wParam, LPARAM lParam) {
         (void)ReleaseLookup(app, wParam);  // the late reply of an abandoned lookup, or nothing
 }
 
-// A platform call that waits (the tray update, activation, a peek at the queue) delivers the
-// messages other threads send meanwhile, such as the shell's tray notices or another program's
-// close request. Run there, they would nest inside the handler that made the call, half way
-// through it (a menu whose loop starts a probe in the middle of a connect result): they are
-// noted, and run once after it. Nothing goes back to the queue, where every loop that
-// dispatches it while the handler is under way would take it again and again.
-static bool Defer(AppState* app, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (!app->deferring || app->exiting) return false;
-    DeferredEvents* deferred = &app->deferred;
-    if (message == WM_CLOSE) return deferred->close = true;
-    if (message != WM_APP_NOTIFY || wParam != app->trayIcon.uID) return false;
-    if (lParam == WM_LBUTTONDBLCLK) return deferred->show = true;
-    if (lParam == WM_RBUTTONUP) return deferred->menu = true;
-    return false;
-}
-
-// Once no handler is under way, each deferred event runs once, by the same route. A close
-// request waits while a menu or a loop of the platform's is still open; once the dialog is
-// ending there is nothing left to ask.
-static void RunDeferred(AppState* app, HWND window) {
-    DeferredEvents* deferred = &app->deferred;
-    if (app->exiting || app->trayRefused) *deferred = DeferredEvents();
-    if (LoopOfItsOwnOpen(app)) return;
-    UINT tray = app->trayIcon.uID;
-    if (deferred->show) {
-        deferred->show = false;
-        (void)SendMessageA(window, WM_APP_NOTIFY, tray, WM_LBUTTONDBLCLK);  // our own handlers
-    }
-    if (deferred->menu) {
-        deferred->menu = false;
-        (void)SendMessageA(window, WM_APP_NOTIFY, tray, WM_RBUTTONUP);
-    }
-    if (deferred->close) {
-        deferred->close = false;
-        (void)SendMessageA(window, WM_CLOSE, 0, 0);
-    }
-}
-
-static INT_PTR Route(AppState* app, HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool underWay) {
+static INT_PTR Route(AppState* app, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG: InitDialog(app, window); return TRUE;
     case WM_CLOSE: ConfirmExit(app); return TRUE;
+    // Their default handling may open a loop: it runs inside this handler, so that what the
+    // loop holds back runs once it has returned.
     case WM_SYSCOMMAND:
-    case WM_POPUPSYSTEMMENU: RunSystemCommand(app, window, message, wParam, lParam, underWay); return TRUE;
-    case WM_ENTERMENULOOP: ++app->menuLoops; return TRUE;
-    case WM_EXITMENULOOP:
-        if (app->menuLoops > 0) --app->menuLoops;
-        return TRUE;
+    case WM_POPUPSYSTEMMENU:
+    case WM_CONTEXTMENU: RunPlatformLoop(app, message, wParam, lParam); return TRUE;
     case WM_SIZE:
         if (wParam == SIZE_MINIMIZED) (void)ShowWindow(window, SW_HIDE);
         return TRUE;
@@ -193,13 +140,17 @@ static INT_PTR Route(AppState* app, HWND window, UINT message, WPARAM wParam, LP
     }
 }
 
+// A handler that starts while another is under way (outside the program's own loops) was
+// delivered by a platform call that waits: what it would start waits for the outer one.
 INT_PTR CALLBACK ConfigDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     AppState* app = &g_app;
-    if (Defer(app, message, wParam, lParam)) return TRUE;
-    bool underWay = app->deferring;
-    app->deferring = true;
-    INT_PTR result = Route(app, window, message, wParam, lParam, underWay);
-    app->deferring = underWay;
-    if (!underWay) RunDeferred(app, window);
+    bool requestToSelf = app->requestToSelf;
+    app->requestToSelf = false;
+    bool nested = app->handlerUnderWay;
+    if (nested && !requestToSelf && Defer(app, message, wParam, lParam)) return TRUE;
+    app->handlerUnderWay = true;
+    INT_PTR result = Route(app, window, message, wParam, lParam);
+    app->handlerUnderWay = nested;
+    if (!nested) RunDeferred(app);
     return result;
 }

@@ -1,6 +1,6 @@
 #include "tray/tray_menu.h"
 
-#include "core/nesting.h"
+#include "core/loops.h"
 #include "ui/resource.h"
 
 // Found by hand: GetWindow(GW_ENABLEDPOPUP) returns nothing under some platforms, and
@@ -22,17 +22,12 @@ void BringForward(HWND window) {
 
 void ShowTrayMenu(AppState* app) {
     // A right click delivered while a menu is open would track a menu inside it.
-    if (LoopOfItsOwnOpen(app)) return;
+    if (LoopOpen(app)) return;
     POINT cursor = {0, 0};
     (void)GetCursorPos(&cursor);  // on failure the menu opens at the corner, still usable
     BringForward(FrontWindow(app));
     UINT flags = TPM_RETURNCMD | TPM_NONOTIFY | TPM_BOTTOMALIGN | TPM_RIGHTALIGN | TPM_RIGHTBUTTON;
-    app->trackingMenu = true;
-    bool deferring = AllowNestedEvents(app);
-    BOOL chosen = TrackPopupMenuEx(app->popup, flags, cursor.x, cursor.y, app->window, 0);
-    EndNestedEvents(app, deferring);
-    app->trackingMenu = false;
-    // A close request that ended the menu is asked once this handler has returned.
+    UINT chosen = TrackMenuInOwnLoop(app, app->popup, flags, cursor.x, cursor.y);
     if (chosen == ID_TRAY_CONFIGURATION) SendToSelf(app, WM_APP_NOTIFY, app->trayIcon.uID, WM_LBUTTONDBLCLK);
     if (chosen == ID_TRAY_EXIT) SendToSelf(app, WM_CLOSE, 0, 0);
 }

@@ -1,8 +1,8 @@
 #include "ui/config_dialog.h"
 
 #include "core/host.h"
+#include "core/loops.h"
 #include "core/periods.h"
-#include "core/nesting.h"
 #include "probe/probe.h"
 #include "store/settings_store.h"
 #include "tray/status.h"
@@ -172,7 +172,7 @@ void ShowConfigDialog(AppState* app) {
 }
 
 static void OnOk(AppState* app) {
-    SendMessageA(app->window, WM_COMMAND, MAKEWPARAM(IDC_APPLY, BN_CLICKED), (LPARAM)Control(app, IDC_APPLY));
+    SendToSelf(app, WM_COMMAND, MAKEWPARAM(IDC_APPLY, BN_CLICKED), (LPARAM)Control(app, IDC_APPLY));
     // Poll and flash periods never wrap or reach the timer as 0 (see PollPeriodMs).
     (void)SetTimer(app->window, IDT_POLL, PollPeriodMs(app->settings.Poll), 0);
     (void)PostMessageA(app->window, WM_TIMER, IDT_POLL, 0);

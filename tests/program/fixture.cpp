@@ -61,28 +61,7 @@ u_short ClosedPort() {
     return port;
 }
 
-static DWORD WINAPI SendFromThread(void* param) {
-    ForeignSend* send = (ForeignSend*)param;
-    SendMessageA(send->window, send->message, 0, send->lParam);
-    InterlockedExchange(&send->done, 1);
-    return 0;
-}
-
-void StartForeignSend(ForeignSend* send) {
-    send->done = 0;
-    send->thread = CreateThread(0, 0, SendFromThread, send, 0, 0);
-    DWORD start = GetTickCount();
-    while (!(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) && GetTickCount() - start < 5000) Sleep(1);
-}
-
-bool FinishForeignSend(ForeignSend* send) {
-    bool done = PumpUntil([&] { return send->done != 0; });
-    WaitForSingleObject(send->thread, 5000);
-    CloseHandle(send->thread);
-    return done;
-}
-
-void ProgramTest::SetUp() {
+void ResetProgram() {
     ResetSpies();
     DeleteSettingsKey();
     ZeroMemory(&g_app, sizeof g_app);
@@ -90,14 +69,15 @@ void ProgramTest::SetUp() {
     g_app.socket = INVALID_SOCKET;
 }
 
-HWND ProgramTest::OpenDialog() {
-    window = CreateDialogParamA(g_app.instance, MAKEINTRESOURCEA(IDD_CONFIG), 0, ConfigDialogProc, 0);
-    EXPECT_TRUE(window != 0);
-    return window;
+static void FreeLookupSlots() {
+    while (g_app.lookups) {
+        LookupSlot* next = g_app.lookups->next;
+        HeapFree(GetProcessHeap(), 0, g_app.lookups);
+        g_app.lookups = next;
+    }
 }
 
-void ProgramTest::TearDown() {
-    if (!window) return;
+void ReleaseProgram(HWND window) {
     KillTimer(window, IDT_POLL);
     KillTimer(window, IDT_FLASH);
     CloseProbeSocket(&g_app);
@@ -107,14 +87,30 @@ void ProgramTest::TearDown() {
         DestroyMenu(g_app.menu);
     }
     ImageList_Destroy(g_app.imageList);
+    FreeLookupSlots();  // scripted lookups never reply
+}
+
+void CloseProgram(HWND window) {
+    LookupSlot* outstanding = g_app.lookups;
+    g_app.lookups = 0;
+    ReleaseProgram(window);
+    g_app.lookups = outstanding;
     DestroyWindow(window);
-    window = 0;
     PumpFor(0);
     // Replies of lookups still out may write their buffers: let them arrive first.
     PumpUntil([] { return g_app.lookups == 0; }, 1000);
-    while (g_app.lookups) {  // scripted lookups never reply
-        LookupSlot* next = g_app.lookups->next;
-        HeapFree(GetProcessHeap(), 0, g_app.lookups);
-        g_app.lookups = next;
-    }
+    FreeLookupSlots();
+}
+
+void ProgramTest::SetUp() { ResetProgram(); }
+
+HWND ProgramTest::OpenDialog() {
+    window = CreateDialogParamA(g_app.instance, MAKEINTRESOURCEA(IDD_CONFIG), 0, ConfigDialogProc, 0);
+    EXPECT_TRUE(window != 0);
+    return window;
+}
+
+void ProgramTest::TearDown() {
+    if (window) CloseProgram(window);
+    window = 0;
 }

@@ -23,18 +23,11 @@ SOCKET OpenListener(u_short* port);
 u_short ClosedPort();
 void WriteDword(const char* name, DWORD value);
 
-// Another thread sends the window a message, as the shell sends its tray notices: Start
-// returns once the message waits for this thread; done turns true when it has been handled.
-struct ForeignSend {
-    HWND window;
-    UINT message;
-    LPARAM lParam;
-    volatile LONG done;
-    HANDLE thread;
-};
-void StartForeignSend(ForeignSend* send);
-// Dispatches until the message has been handled; says whether it was.
-bool FinishForeignSend(ForeignSend* send);
+// A state record as at start-up, spies reset and no stored settings.
+void ResetProgram();
+// Releases what the dialog holds, as the exit sequence would; CloseProgram also destroys it.
+void ReleaseProgram(HWND window);
+void CloseProgram(HWND window);
 
 class ProgramTest : public ::testing::Test {
 protected:

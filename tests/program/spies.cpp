@@ -14,6 +14,10 @@ std::vector<std::string> SpyCalls(const std::string& prefix) {
     return out;
 }
 
+static void Point(const char* name) {
+    if (g_spy.point) g_spy.point(name);
+}
+
 static void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
 static void Log(const char* format, ...) {
     char line[256];
@@ -29,18 +33,20 @@ BOOL Spy_Shell_NotifyIconA(DWORD message, PNOTIFYICONDATAA data) {
     Log("Shell_NotifyIcon %s %p flags=%u", message < 3 ? names[message] : "?", (void*)data->hIcon, data->uFlags);
     g_spy.lastTray = *data;
     if (g_spy.onTray) g_spy.onTray(message);
+    Point("Shell_NotifyIconA");
     if (message == NIM_ADD && g_spy.failTrayAdd) return FALSE;
+    if (g_spy.fakeTray) return TRUE;
     return Shell_NotifyIconA(message, data);
 }
 
 UINT_PTR Spy_SetTimer(HWND window, UINT_PTR id, UINT period, TIMERPROC proc) {
     Log("SetTimer %u %u", (unsigned)id, period);
-    return SetTimer(window, id, period, proc);
+    return g_spy.fakeTimers ? id : SetTimer(window, id, period, proc);
 }
 
 BOOL Spy_KillTimer(HWND window, UINT_PTR id) {
     Log("KillTimer %u", (unsigned)id);
-    return KillTimer(window, id);
+    return g_spy.fakeTimers || KillTimer(window, id);
 }
 
 BOOL Spy_PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -66,6 +72,7 @@ BOOL Spy_TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND window, LPT
 
 BOOL Spy_EndMenu(void) {
     Log("EndMenu");
+    if (g_spy.endMenu) g_spy.endMenu();
     return EndMenu();
 }
 
@@ -81,12 +88,14 @@ BOOL Spy_DestroyMenu(HMENU menu) {
 
 HWND Spy_SetActiveWindow(HWND window) {
     Log("SetActiveWindow");
-    return SetActiveWindow(window);
+    Point("SetActiveWindow");
+    return g_spy.fakeActivation ? 0 : SetActiveWindow(window);
 }
 
 BOOL Spy_SetForegroundWindow(HWND window) {
     Log("SetForegroundWindow");
-    return SetForegroundWindow(window);
+    Point("SetForegroundWindow");
+    return g_spy.fakeActivation || SetForegroundWindow(window);
 }
 
 HICON Spy_LoadIconA(HINSTANCE instance, LPCSTR name) {
@@ -112,6 +121,7 @@ LPVOID Spy_HeapAlloc(HANDLE heap, DWORD flags, SIZE_T size) {
 LONG Spy_RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR cls, DWORD options, REGSAM access,
                          LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition) {
     Log("RegCreateKeyEx %s %#x", subKey, (unsigned)access);
+    if (g_spy.failRegistryWrites) return ERROR_ACCESS_DENIED;
     return RegCreateKeyExA(key, subKey, reserved, cls, options, access, security, result, disposition);
 }
 
@@ -147,6 +157,7 @@ int Spy_closesocket(SOCKET s) {
     Log("closesocket %u", (unsigned)s);
     int result = closesocket(s);
     if (g_spy.onClose) g_spy.onClose();
+    Point("closesocket");
     return result;
 }
 
@@ -166,4 +177,28 @@ HANDLE Spy_WSAAsyncGetHostByName(HWND window, u_int message, const char* name, c
 int Spy_WSACancelAsyncRequest(HANDLE task) {
     Log("WSACancelAsyncRequest %u", (unsigned)(UINT_PTR)task);
     return WSACancelAsyncRequest(task);
+}
+
+BOOL Spy_GetGUIThreadInfo(DWORD thread, PGUITHREADINFO info) {
+    BOOL known = GetGUIThreadInfo(thread, info);
+    if (known) info->flags |= g_spy.loopFlags;
+    return known;
+}
+
+LRESULT Spy_DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Log("DefWindowProc %#x %#x", message, (unsigned)wParam);
+    if (g_spy.platformLoop) return g_spy.platformLoop(message, wParam);
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+BOOL Spy_PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT remove) {
+    Point("PeekMessageA");
+    return PeekMessageA(msg, window, first, last, remove);
+}
+
+BOOL Spy_ShowWindow(HWND window, int command) {
+    if (!g_spy.fakeActivation) return ShowWindow(window, command);
+    BOOL was = IsWindowVisible(window);
+    SetWindowLongPtrA(window, GWL_STYLE, (GetWindowLongPtrA(window, GWL_STYLE) & ~WS_VISIBLE) | (command == SW_HIDE ? 0 : WS_VISIBLE));
+    return was;
 }

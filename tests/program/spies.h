@@ -33,6 +33,10 @@ int Spy_closesocket(SOCKET s);
 int Spy_WSAAsyncSelect(SOCKET s, HWND window, u_int message, long events);
 HANDLE Spy_WSAAsyncGetHostByName(HWND window, u_int message, const char* name, char* buffer, int length);
 int Spy_WSACancelAsyncRequest(HANDLE task);
+BOOL Spy_GetGUIThreadInfo(DWORD thread, PGUITHREADINFO info);
+LRESULT Spy_DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL Spy_ShowWindow(HWND window, int command);
+BOOL Spy_PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT remove);
 
 #ifdef HARKWIN_SPIES
 #define Shell_NotifyIconA(m, d) Spy_Shell_NotifyIconA(m, d)
@@ -59,6 +63,10 @@ int Spy_WSACancelAsyncRequest(HANDLE task);
 #define WSAAsyncSelect(s, w, m, e) Spy_WSAAsyncSelect(s, w, m, e)
 #define WSAAsyncGetHostByName(w, m, n, b, l) Spy_WSAAsyncGetHostByName(w, m, n, b, l)
 #define WSACancelAsyncRequest(t) Spy_WSACancelAsyncRequest(t)
+#define GetGUIThreadInfo(t, i) Spy_GetGUIThreadInfo(t, i)
+#define DefWindowProcA(w, m, wp, lp) Spy_DefWindowProcA(w, m, wp, lp)
+#define PeekMessageA(m, w, f, l, r) Spy_PeekMessageA(m, w, f, l, r)
+#define ShowWindow(w, c) Spy_ShowWindow(w, c)
 #endif
 
 #endif

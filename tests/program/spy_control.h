@@ -14,6 +14,7 @@ struct SpyControl {
     bool failTrayAdd = false;
     bool failSocket = false;
     bool failSelect = false;
+    bool failRegistryWrites = false;
     long heapAllocsBeforeFailure = -1;  // -1: never fail
     int destroyedIcons = 0;
     NOTIFYICONDATAA lastTray = {};
@@ -24,6 +25,15 @@ struct SpyControl {
     std::function<int(SOCKET s, const sockaddr* address)> connect;  // replaces the real connect when set
     std::function<void(DWORD message)> onTray;                      // runs inside each tray call, before the real one
     std::function<void()> onClose;                                  // runs inside each closesocket, after the real one
+    // The platform's own loops and waiting calls, for a test that plays the platform: each
+    // replaces the real call when set. point runs inside every call that may deliver messages.
+    bool fakeTray = false;    // the tray calls succeed without reaching the shell
+    bool fakeTimers = false;  // timers are recorded, never started
+    bool fakeActivation = false;  // and showing: only the style changes
+    std::function<void(const char* point)> point;
+    std::function<void()> endMenu;                                      // before the real EndMenu
+    std::function<LRESULT(UINT message, WPARAM wParam)> platformLoop;  // DefWindowProcA
+    DWORD loopFlags = 0;                                                // added to GetGUIThreadInfo's
 };
 
 extern SpyControl g_spy;

@@ -1,0 +1,18 @@
+// Events that arrive while a handler is under way, and run once after it.
+//
+// A platform call that waits (a tray update, activation, a peek at the queue) delivers what
+// other threads send meanwhile: the shell's tray notices, another program's close request or
+// system command. Run there, they would start half way through the handler that made the call.
+#ifndef HARKWIN_DEFERRED_H
+#define HARKWIN_DEFERRED_H
+
+#include "core/app_state.h"
+
+// Notes or drops an event that would start something; false for what may run at once (a
+// field's change notice, a size), which starts nothing and waits for nothing.
+bool Defer(AppState* app, UINT message, WPARAM wParam, LPARAM lParam);
+// Runs each noted event once, by the same route, unless a loop is open: then they wait for
+// the handler that returns after it. Once the dialog is ending they are dropped.
+void RunDeferred(AppState* app);
+
+#endif

@@ -1,0 +1,64 @@
+#include "core/loops.h"
+
+// Around each of the program's own loops: a handler inside it is outermost, as in the dialog's
+// own loop, and runs the deferred events once it returns (ConfigDialogProc).
+struct OwnLoop {
+    bool handlerWasUnderWay;
+};
+
+static OwnLoop OpenOwnLoop(AppState* app) {
+    OwnLoop loop = {app->handlerUnderWay};
+    app->handlerUnderWay = false;
+    return loop;
+}
+
+static void CloseOwnLoop(AppState* app, OwnLoop loop) { app->handlerUnderWay = loop.handlerWasUnderWay; }
+
+int AskInOwnLoop(AppState* app, const char* text, const char* caption, UINT style) {
+    OwnLoop loop = OpenOwnLoop(app);
+    int answer = MessageBoxA(app->window, text, caption, style);
+    CloseOwnLoop(app, loop);
+    return answer;
+}
+
+UINT TrackMenuInOwnLoop(AppState* app, HMENU menu, UINT flags, int x, int y) {
+    OwnLoop loop = OpenOwnLoop(app);
+    app->trackingMenu = true;
+    BOOL chosen = TrackPopupMenuEx(menu, flags, x, y, app->window, 0);
+    app->trackingMenu = false;
+    CloseOwnLoop(app, loop);
+    return (UINT)chosen;
+}
+
+// Held until the platform's call returns: the loop's last notices (WM_EXITMENULOOP) come
+// before its tracking has ended, when the platform no longer reports it.
+void RunPlatformLoop(AppState* app, UINT message, WPARAM wParam, LPARAM lParam) {
+    OwnLoop loop = OpenOwnLoop(app);
+    bool outer = app->platformLoop;
+    app->platformLoop = true;
+    (void)DefWindowProcA(app->window, message, wParam, lParam);  // these have no result to give
+    app->platformLoop = outer;
+    CloseOwnLoop(app, loop);
+}
+
+bool LoopOpen(const AppState* app) {
+    if (app->trackingMenu || app->platformLoop) return true;
+    GUITHREADINFO thread;
+    ZeroMemory(&thread, sizeof thread);
+    thread.cbSize = sizeof thread;
+    const DWORD loops = GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE | GUI_INMOVESIZE;
+    return GetGUIThreadInfo(GetCurrentThreadId(), &thread) && (thread.flags & loops) != 0;
+}
+
+void EndLoops(AppState* app) {
+    (void)EndMenu();  // any menu of the thread's, a field's too; false when none is open
+    // The default handling ends the window's menus, its capture and a move or size loop,
+    // which EndMenu leaves running.
+    (void)DefWindowProcA(app->window, WM_CANCELMODE, 0, 0);
+}
+
+void SendToSelf(AppState* app, UINT message, WPARAM wParam, LPARAM lParam) {
+    app->requestToSelf = true;
+    (void)SendMessageA(app->window, message, wParam, lParam);  // the result of our own handlers
+    app->requestToSelf = false;
+}
