@@ -14,14 +14,16 @@
 
 namespace {
 
-enum Answer { Sent, AnswerYes, ChooseExit };
+// How an event arrives: sent to the dialog; an answer, given inside the loop it answers; or a
+// loop the platform opens for a field (its context menu), outside the program's handlers.
+enum Answer { Sent, AnswerYes, ChooseExit, FieldMenu };
 struct Event {
     const char* name;
     UINT message;  // 0: the taskbar's "TaskbarCreated"
     WPARAM wParam;
     LPARAM lParam;
     bool closeRequest;
-    Answer answer;  // an answer is given inside the loop it answers, never sent
+    Answer answer;
 };
 const WPARAM CurrentSocket = 0x7FFF0001, CurrentLookup = 0x7FFF0002;
 const Event Events[] = {
@@ -44,6 +46,7 @@ const Event Events[] = {
     {"apply", WM_COMMAND, IDC_APPLY, 0, false, Sent},
     {"yes", 0, 0, 0, false, AnswerYes},
     {"menuexit", 0, 0, 0, true, ChooseExit},
+    {"fieldmenu", 0, 0, 0, false, FieldMenu},
 };
 const int EventCount = sizeof Events / sizeof Events[0];
 
@@ -190,6 +193,11 @@ void Deliver(const Step& item, const char* where, bool insideLoop) {
     }
     if (e.answer == AnswerYes) run.answerYes = true;
     if (e.answer == ChooseExit) run.menuChoice = ID_TRAY_EXIT;
+    if (e.answer == FieldMenu) {
+        RunLoop("field-menu", GUI_INMENUMODE | GUI_POPUPMENUMODE, true);
+        EndLoop();
+        SendMessageA(run.window, WM_PAINT, 0, 0);  // where the menu was is drawn again
+    }
     if (e.answer != Sent) return;
     WPARAM wParam = e.wParam;
     if (wParam == CurrentSocket) wParam = g_app.socket;
@@ -342,6 +350,8 @@ TEST(Exploration, NamedSequences) {
         {"a stray end of a menu loop inside the tray menu lets no question open inside it",
          "rclick@top exitmenu@3:tray-menu close@3:tray-menu"},
         {"a close request during a keyboard move ends the move", "move@top close@1:move"},
+        {"a close request inside a field's context menu ends it and is asked once it has closed",
+         "fieldmenu@top close@1:field-menu"},
         {"the system menu of a right click on the title bar holds a close request until it has returned",
          "caption@top close@1:system-menu"},
         {"a system command sent during a tray update waits for the handler", "poll@top sysmenu@1:Shell_NotifyIconA"},
@@ -365,7 +375,8 @@ TEST(Exploration, EveryOrderOfEventsUpToTheBound) {
     DWORD start = GetTickCount();
     int explored = 0, failed = 0;
     auto isLoop = [](const std::string& kind) {
-        return kind == "question" || kind == "tray-menu" || kind == "system-menu" || kind == "move";
+        return kind == "question" || kind == "tray-menu" || kind == "system-menu" || kind == "move" ||
+               kind == "field-menu";
     };
     auto fits = [](int event, const std::string& kind) {
         Answer answer = Events[event].answer;
@@ -389,7 +400,8 @@ TEST(Exploration, EveryOrderOfEventsUpToTheBound) {
                 if (length == 2 || isLoop(last.points[at - 1])) places.push_back(at);
         for (int at : places)
             for (int e = 0; e < EventCount; ++e) {
-                if (at == 0 ? Events[e].answer != Sent : !fits(e, last.points[at - 1])) continue;
+                Answer answer = Events[e].answer;
+                if (at == 0 ? answer != Sent && answer != FieldMenu : !fits(e, last.points[at - 1])) continue;
                 std::vector<Step> longer = script;
                 longer.push_back(Step{e, at});
                 Trial run = Play(longer, &initialised);
