@@ -1,22 +1,19 @@
 // A seeded storm of the user's and the shell's ordinary events at the real Harkwin.exe, with
-// its invariants checked after every event. The same seed draws the same events.
+// its invariants checked after every event. Each event is drawn from the seed and its number
+// alone, then adapted to the state at hand, so a seed draws the same list whatever the timing;
+// a failure prints the events up to it.
 //   storm.exe path/to/Harkwin.exe   (STORM_EVENTS, default 80; STORM_SEED: seeds run in turn, separated
 //                                    by commas, "fresh" or nothing for a new one, each with
 //                                    ":events" where it has a count of its own)
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "e2e/driver_lib.h"
 
 #include <shellapi.h>
 #include "ui/resource.h"
-
-static unsigned long long g_random;
-static unsigned Draw(unsigned n) {
-    g_random ^= g_random << 13, g_random ^= g_random >> 7, g_random ^= g_random << 17;
-    return (unsigned)((g_random >> 32) % n);
-}
 
 struct Storm {
     Program program;
@@ -74,22 +71,55 @@ static HWND Question(const Storm* s) { return FindProgramWindow(&s->program, "Qu
 
 // Keys go to the window in front; a user types only into one of ours, and never Y or Enter to
 // the question. The rows of a system menu are not the tray menu's: it is only dismissed.
-static bool Allowed(const Storm* s, Event e) {
-    bool menu = FindMenuWindow() != 0, question = Question(s) != 0;
-    GUITHREADINFO thread = ProgramThreadInfo(&s->program);
-    HWND active = thread.hwndActive;
-    bool dialogInFront = !menu && !question && active == s->program.dialog && IsWindowVisible(active);
+struct Now {
+    bool trayMenu, menu, dialogInFront, oursInFront, questionReady;
+};
+static Now ReadNow(const Storm* s) {
+    // A menu on screen takes clicks only once its loop tracks it, and a question only takes keys
+    // once it holds the keyboard: a state visibly on its way is awaited, within a bound.
+    if (FindMenuWindow()) Poll(1000, [&] { return (ProgramThreadInfo(&s->program).flags & GUI_INMENUMODE) != 0; });
+    if (Question(s)) Poll(1000, [&] { return QuestionHasKeyboard(&s->program); });
+    Now now;
+    now.menu = FindMenuWindow() != 0;
+    now.trayMenu = now.menu && !s->systemMenu;
+    HWND active = ProgramThreadInfo(&s->program).hwndActive;
+    now.dialogInFront = !now.menu && !Question(s) && active == s->program.dialog && IsWindowVisible(active);
+    now.oursInFront = !now.menu && active && IsWindowVisible(active) && IsWindowEnabled(active);
+    now.questionReady = !now.menu && QuestionHasKeyboard(&s->program);
+    return now;
+}
+static bool Allowed(const Now& now, Event e) {
     switch (Events[e].when) {
-    case TrayMenuOpen: return menu && !s->systemMenu;
-    case MenuOpen: return menu;
-    case DialogInFront: return dialogInFront;
-    case OursInFront: return !menu && active && IsWindowVisible(active) && IsWindowEnabled(active);
-    case QuestionReady: return !menu && QuestionHasKeyboard(&s->program);
+    case TrayMenuOpen: return now.trayMenu;
+    case MenuOpen: return now.menu;
+    case DialogInFront: return now.dialogInFront;
+    case OursInFront: return now.oursInFront;
+    case QuestionReady: return now.questionReady;
     default: return true;
     }
 }
 
-static void Act(Storm* s, Event e) {
+// One value per event, from the seed and the event's number alone (splitmix64), so that what
+// is drawn never depends on the program's state or on timing.
+static unsigned long long EventValue(unsigned long long seed, int i) {
+    unsigned long long z = seed + (i + 1ULL) * 0x9E3779B97F4A7C15ULL;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+}
+static Event Drawn(unsigned long long value) { return (Event)(value % EventCount); }
+static unsigned Detail(unsigned long long value) { return (unsigned)(value >> 44); }  // a pause, a digit
+// The drawn event where the state allows it; otherwise one that it allows, picked by the same value.
+static Event Adapted(unsigned long long value, const Now& now) {
+    if (Allowed(now, Drawn(value))) return Drawn(value);
+    Event allowed[EventCount];
+    unsigned n = 0;
+    for (int e = 0; e < EventCount; ++e)
+        if (Allowed(now, (Event)e)) allowed[n++] = (Event)e;
+    return allowed[(value >> 24) % n];  // Pause is always allowed
+}
+
+static void Act(Storm* s, Event e, unsigned detail) {
     POINT icon = TrayIconCentre();
     RECT menu = {};
     if (HWND open = FindMenuWindow()) GetWindowRect(open, &menu);
@@ -107,7 +137,7 @@ static void Act(Storm* s, Event e) {
         Alt('l');
         Press(VK_END);
         Chord(VK_SHIFT, VK_HOME, true);
-        Type(Draw(2) ? "1" : "2");
+        Type(detail & 1 ? "1" : "2");
         break;
     case CloseBox: Chord(VK_MENU, VK_F4); break;
     case Minimise: Alt(' '), Press('N'); break;
@@ -130,7 +160,7 @@ static void Act(Storm* s, Event e) {
         PostMessageA(dialog, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
         break;
     }
-    default: Sleep(200 + Draw(1300)); break;  // the user's pause while ticks and probes go on
+    default: Sleep(200 + detail % 1300); break;  // the user's pause while ticks and probes go on
     }
 }
 
@@ -167,10 +197,26 @@ static void Drain(Listener* listener) {
     }
 }
 
+// The events run so far, each as drawn and, where the state did not allow it, as done instead.
+static std::string Line(Event drawn, Event done) {
+    return done == drawn ? Events[drawn].name : std::string(Events[drawn].name) + " -> " + Events[done].name;
+}
+static void PrintReplay(unsigned long long seed, const std::vector<std::string>& lines) {
+    printf("storm: seed %llu, its %zu events so far (STORM_SEED=%llu:%zu replays them):\n", seed, lines.size(), seed,
+           lines.size());
+    std::string row;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        row += (row.empty() ? "  " : ", ") + std::to_string(i) + " " + lines[i];
+        if (row.size() > 100) printf("%s\n", row.c_str()), row.clear();
+    }
+    if (!row.empty()) printf("%s\n", row.c_str());
+}
+
 // One storm from a seed: the events, then the program at rest, its exit and what it stored.
 static void RunStorm(const char* exe, unsigned long long seed, int count) {
-    g_random = seed;
     printf("storm: seed %llu, %d events (STORM_SEED=%llu replays them)\n", seed, count, seed);
+    int failures = Failures();
+    std::vector<std::string> lines;
     Storm s;
     if (!OpenListener(&s.listener)) return;
     s.port = s.listener.port;
@@ -190,12 +236,12 @@ static void RunStorm(const char* exe, unsigned long long seed, int count) {
     std::string broken;
     for (int i = 0; i < count && broken.empty(); ++i) {
         if (!FindMenuWindow()) s.systemMenu = false;
-        Event e = (Event)Draw(EventCount);
-        for (int tries = 0; tries < 8 && !Allowed(&s, e); ++tries) e = (Event)Draw(EventCount);
-        if (!Allowed(&s, e)) e = Pause;
-        printf("%4d %s\n", i, Events[e].name);
+        unsigned long long value = EventValue(seed, i);
+        Event e = Adapted(value, ReadNow(&s));
+        lines.push_back(Line(Drawn(value), e));
+        printf("%4d %s\n", i, lines.back().c_str());
         fflush(stdout);
-        Act(&s, e);
+        Act(&s, e, Detail(value));
         Sleep(150);  // the pace of a quick user, not a synchronisation
         if (e == AnswerNo && !Poll(1000, [&] { return !Question(&s); })) Press('N');  // a key Wine lost
         if (e == AnswerNo && !Poll(2000, [&] { return !Question(&s); })) broken = "the question did not close";
@@ -216,7 +262,7 @@ static void RunStorm(const char* exe, unsigned long long seed, int count) {
     Check(broken.empty(), "every invariant held after every event");
 
     // At rest again: the tray follows the listener, and a confirmed exit from the keyboard ends it.
-    if (FindMenuWindow()) Act(&s, MenuDismiss);
+    if (FindMenuWindow()) Act(&s, MenuDismiss, 0);
     if (Question(&s)) {
         if (!Poll(2000, [&] { return QuestionHasKeyboard(&s.program); })) ClickBody(Question(&s));
         if (WaitFor("the question with the keyboard", 3000, [&] { return QuestionHasKeyboard(&s.program); }))
@@ -236,6 +282,7 @@ static void RunStorm(const char* exe, unsigned long long seed, int count) {
     if (ReadSetting("Poll", &type, &data) && data.size() == 4) memcpy(&poll, data.data(), 4);
     Check(poll == 1 || poll == 2, "the stored poll is one the storm applied: " + std::to_string(poll));
     ExpectStored("localhost", s.port, poll, 100, 0x82810200, 1);
+    if (Failures() > failures) PrintReplay(seed, lines);
     printf("storm: seed %llu\n", seed);
 }
 
