@@ -52,9 +52,11 @@ bool LoopOpen(const AppState* app) {
 
 void EndLoops(AppState* app) {
     (void)EndMenu();  // any menu of the thread's, a field's too; false when none is open
-    // The default handling ends the window's menus, its capture and a move or size loop,
-    // which EndMenu leaves running.
+    // The default handling ends the window's menus and its capture, which ends a move or size
+    // loop on some platforms; others end one only on a button-up, Enter or Esc. A button-up on
+    // the dialog's face does nothing once the loop is over.
     (void)DefWindowProcA(app->window, WM_CANCELMODE, 0, 0);
+    (void)PostMessageA(app->window, WM_LBUTTONUP, 0, 0);  // lost only with a full queue: the user's own ends it
 }
 
 void SendToSelf(AppState* app, UINT message, WPARAM wParam, LPARAM lParam) {

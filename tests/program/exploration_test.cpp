@@ -102,6 +102,8 @@ void RunLoop(const char* name, DWORD flags, bool endedByEndMenu) {
     SetLoopFlags();
     Reach(name, true);
     Loop loop = g_trial->loops.back();
+    // A move loop that lost its capture still waits for a button-up, Enter or Esc.
+    if (!endedByEndMenu && SpyCalls("PostMessage 0x202 ").empty()) loop.cancelled = false;
     if (loop.closeRequested && !loop.cancelled) Fault(std::string("a close request left the ") + name + " open");
 }
 
