@@ -48,7 +48,10 @@ set_tests_properties(smoke_i686 PROPERTIES SKIP_RETURN_CODE 77)
 # storm runs a long one). The 32-bit exe gets a shorter one where it can run.
 # Seeds that once found faults, each "seed:events," in the order found:
 # 13728688667176812:300 - a close request under the system menu opened the question inside the
-#   menu's loop, which then never took the keyboard.
+#   menu's loop, which then never took the keyboard. Found under the old drawing (an event the
+#   state did not allow drew again); today's takes another path from it, which still has
+#   another program's close request right after Alt+Space, but it passed once against the exe
+#   before that mend (57cf845): kept as a 300-event seed, no longer that fault's reproduction.
 set(STORM_FAULT_SEEDS "13728688667176812:300,")
 set(STORM_SEEDS "STORM_SEED=${STORM_FAULT_SEEDS}fresh")
 add_test(NAME storm COMMAND ${SANDBOX} wine ${WIN64}/storm.exe ${WIN64}/Harkwin.exe)
