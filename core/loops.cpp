@@ -41,22 +41,24 @@ void RunPlatformLoop(AppState* app, UINT message, WPARAM wParam, LPARAM lParam) 
     CloseOwnLoop(app, loop);
 }
 
-bool LoopOpen(const AppState* app) {
-    if (app->trackingMenu || app->platformLoop) return true;
+// The loops the platform reports for this thread: menu, move or size mode.
+static DWORD PlatformLoops() {
     GUITHREADINFO thread;
     ZeroMemory(&thread, sizeof thread);
     thread.cbSize = sizeof thread;
-    const DWORD loops = GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE | GUI_INMOVESIZE;
-    return GetGUIThreadInfo(GetCurrentThreadId(), &thread) && (thread.flags & loops) != 0;
+    if (!GetGUIThreadInfo(GetCurrentThreadId(), &thread)) return 0;
+    return thread.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE | GUI_INMOVESIZE);
 }
 
+bool LoopOpen(const AppState* app) { return app->trackingMenu || app->platformLoop || PlatformLoops() != 0; }
+
 void EndLoops(AppState* app) {
+    bool moving = (PlatformLoops() & GUI_INMOVESIZE) != 0;
     (void)EndMenu();  // any menu of the thread's, a field's too; false when none is open
-    // The default handling ends the window's menus and its capture, which ends a move or size
-    // loop on some platforms; others end one only on a button-up, Enter or Esc. A button-up on
-    // the dialog's face does nothing once the loop is over.
+    // The default handling ends the window's menus and its capture. Some platforms end a move
+    // or size loop that lost its capture only on a button-up, Enter or Esc.
     (void)DefWindowProcA(app->window, WM_CANCELMODE, 0, 0);
-    (void)PostMessageA(app->window, WM_LBUTTONUP, 0, 0);  // lost only with a full queue: the user's own ends it
+    if (moving) (void)PostMessageA(app->window, WM_LBUTTONUP, 0, 0);  // lost only with a full queue
 }
 
 void SendToSelf(AppState* app, UINT message, WPARAM wParam, LPARAM lParam) {
