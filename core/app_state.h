@@ -18,14 +18,14 @@ typedef NOTIFYICONDATAA TrayIcon;
 
 // Events that arrived while a handler was under way: each runs once, after it (RunDeferred).
 struct DeferredEvents {
-    bool close;         // a close request, or the Exit button
-    bool show;          // a double click on the icon
-    bool menu;          // a right click on the icon
+    bool close;  // a close request, or the Exit button
+    bool show;   // a double click on the icon
+    bool menu;   // a right click on the icon
     bool pollTick;
     bool flashTick;
-    bool shellRestart;  // "TaskbarCreated"
-    WORD button;        // OK, Cancel or Apply; 0 for none
-    UINT systemMessage; // a system command or a request for the system menu; 0 for none
+    bool shellRestart;   // "TaskbarCreated"
+    WORD button;         // OK, Cancel or Apply; 0 for none
+    UINT systemMessage;  // a system command or a request for the system menu; 0 for none
     WPARAM systemWParam;
     LPARAM systemLParam;
 };
@@ -44,14 +44,14 @@ struct AppState {
     HANDLE pendingLookup;
     HICON stashedIcon;
     sockaddr_in target;
-    UINT taskbarCreated;  // the shell's "TaskbarCreated" message
-    bool exiting;         // the exit sequence has begun
-    bool confirming;      // an exit confirmation is open
-    bool trayRefused;     // start-up could not add the icon: the program is ending without one
-    bool trackingMenu;    // the tray menu is open
-    bool platformLoop;    // the platform's handling of a system command runs (RunPlatformLoop)
-    bool handlerUnderWay; // outside the program's own loops: events that start something wait
-    bool requestToSelf;   // the message being sent is the program's own request (SendToSelf)
+    UINT taskbarCreated;   // the shell's "TaskbarCreated" message
+    bool exiting;          // the exit sequence has begun
+    bool confirming;       // an exit confirmation is open
+    bool trayRefused;      // start-up could not add the icon: the program is ending without one
+    bool trackingMenu;     // the tray menu is open
+    bool platformLoop;     // the platform's handling of a system command runs (RunPlatformLoop)
+    bool handlerUnderWay;  // outside the program's own loops: events that start something wait
+    bool requestToSelf;    // the message being sent is the program's own request (SendToSelf)
     DeferredEvents deferred;
 };
 

@@ -732,7 +732,8 @@ static bool OnScreen() {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        fprintf(stderr, "usage: driver Harkwin.exe [pictures-dir|-] [journeys|question|loops|refused|smoke|soak|onscreen]\n");
+        fprintf(stderr,
+                "usage: driver Harkwin.exe [pictures-dir|-] [journeys|question|loops|refused|smoke|soak|onscreen]\n");
         return 2;
     }
     g_exe = argv[1];

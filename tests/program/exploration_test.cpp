@@ -57,10 +57,10 @@ struct Step {
 
 struct Loop {
     const char* name;
-    DWORD flags;            // what the platform reports while it is open
-    bool endedByEndMenu;    // a move or size loop is not
+    DWORD flags;          // what the platform reports while it is open
+    bool endedByEndMenu;  // a move or size loop is not
     bool cancelled;
-    bool closeRequested;    // a close request came while it was open and no question was
+    bool closeRequested;  // a close request came while it was open and no question was
 };
 
 // One run: the script, and what the spies saw.
@@ -179,7 +179,8 @@ HANDLE Lookup(const char*, char* buffer, int) {
 
 INT_PTR CALLBACK Traced(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     INT_PTR result = ConfigDialogProc(window, message, wParam, lParam);
-    if (message == WM_ENTERMENULOOP && result) Fault("WM_ENTERMENULOOP answered TRUE: the dialog manager never sees it");
+    if (message == WM_ENTERMENULOOP && result)
+        Fault("WM_ENTERMENULOOP answered TRUE: the dialog manager never sees it");
     return result;
 }
 
@@ -237,7 +238,8 @@ void CheckEnd(Trial& run) {
     }
     bool deleted = false;
     for (const std::string& call : g_spy.log) {
-        if (call.compare(0, 16, "Shell_NotifyIcon") == 0 && deleted) Fault("the tray changed after the icon was deleted");
+        if (call.compare(0, 16, "Shell_NotifyIcon") == 0 && deleted)
+            Fault("the tray changed after the icon was deleted");
         if (call.compare(0, 23, "Shell_NotifyIcon DELETE") == 0) deleted = true;
         if (call.compare(0, 17, "PostMessage 0x10 ") == 0 || call.compare(0, 18, "PostMessage 0x400 ") == 0 ||
             call.compare(0, 18, "PostMessage 0x112 ") == 0)
@@ -280,8 +282,8 @@ Trial Play(const std::vector<Step>& script, const AppState* initialised = 0) {
         WSASetLastError(WSAEWOULDBLOCK);
         return SOCKET_ERROR;
     };
-    run.window = initialised ? g_app.window
-                             : CreateDialogParamA(g_app.instance, MAKEINTRESOURCEA(IDD_CONFIG), 0, Traced, 0);
+    run.window =
+        initialised ? g_app.window : CreateDialogParamA(g_app.instance, MAKEINTRESOURCEA(IDD_CONFIG), 0, Traced, 0);
     g_spy.point = [](const char* kind) { Reach(kind, false); };
     while (run.next < run.script.size() && run.script[run.next].at == 0) Deliver(run.script[run.next++], "top", true);
     // The dialog's own loop takes what the program posted to itself (ticks, kept notices).
@@ -393,7 +395,7 @@ TEST(Exploration, EveryOrderOfEventsUpToTheBound) {
     AppState initialised = g_app;
     // Tries each event at the top and at each point from the last item's on, then extends each.
     std::function<void(const std::vector<Step>&, const Trial&)> extend = [&](const std::vector<Step>& script,
-                                                                          const Trial& last) {
+                                                                             const Trial& last) {
         int length = (int)script.size() + 1;
         std::vector<int> places;
         if (length < 3) places.push_back(0);

@@ -199,6 +199,7 @@ BOOL Spy_PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT remove
 BOOL Spy_ShowWindow(HWND window, int command) {
     if (!g_spy.fakeActivation) return ShowWindow(window, command);
     BOOL was = IsWindowVisible(window);
-    SetWindowLongPtrA(window, GWL_STYLE, (GetWindowLongPtrA(window, GWL_STYLE) & ~WS_VISIBLE) | (command == SW_HIDE ? 0 : WS_VISIBLE));
+    SetWindowLongPtrA(window, GWL_STYLE,
+                      (GetWindowLongPtrA(window, GWL_STYLE) & ~WS_VISIBLE) | (command == SW_HIDE ? 0 : WS_VISIBLE));
     return was;
 }

@@ -27,13 +27,13 @@ struct SpyControl {
     std::function<void()> onClose;                                  // runs inside each closesocket, after the real one
     // The platform's own loops and waiting calls, for a test that plays the platform: each
     // replaces the real call when set. point runs inside every call that may deliver messages.
-    bool fakeTray = false;    // the tray calls succeed without reaching the shell
-    bool fakeTimers = false;  // timers are recorded, never started
+    bool fakeTray = false;        // the tray calls succeed without reaching the shell
+    bool fakeTimers = false;      // timers are recorded, never started
     bool fakeActivation = false;  // and showing: only the style changes
     std::function<void(const char* point)> point;
-    std::function<void()> endMenu;                                      // before the real EndMenu
+    std::function<void()> endMenu;                                     // before the real EndMenu
     std::function<LRESULT(UINT message, WPARAM wParam)> platformLoop;  // DefWindowProcA
-    DWORD loopFlags = 0;                                                // added to GetGUIThreadInfo's
+    DWORD loopFlags = 0;                                               // added to GetGUIThreadInfo's
 };
 
 extern SpyControl g_spy;
