@@ -61,6 +61,7 @@ fi
 # make run keeps the program running until stopped: wait for its word, then stop its
 # process group (SIGTERM: a background job ignores SIGINT).
 log=$run/make-run.log
+: >"$log"  # there before the first look at it
 setsid bash -c "$(declare -f inside); m=$m; inside 'cd /root/harkwin && exec make run'" >"$log" 2>&1 &
 runner=$!
 run_start=$SECONDS deadline=$((SECONDS + 900))  # alone, make run installs and builds first
