@@ -388,8 +388,8 @@ TEST(Exploration, EveryOrderOfEventsUpToTheBound) {
                (answer == ChooseExit && kind == "tray-menu");
     };
     // A new dialog's state, once: each run starts from it.
-    Play({});  // stores the settings every run loads
     ResetProgram();
+    WriteString("Host", "harkwin.test");
     g_spy.fakeTray = true;
     HWND dialog = CreateDialogParamA(GetModuleHandleA(0), MAKEINTRESOURCEA(IDD_CONFIG), 0, Traced, 0);
     AppState initialised = g_app;
