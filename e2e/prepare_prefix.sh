@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Makes $WINEPREFIX ready for Harkwin: created, with Wine's own fonts, and with every program
 # on Wine's "shell" desktop, the one with a notification area. Callers hand it only a prefix
-# of their own. Every step has a deadline.
+# of their own, and end its programs with `wineserver -k` when they are done with it. Every step
+# has a deadline.
 set -u
 PATH=$(cd "$(dirname "$0")" && pwd)/bin:$PATH  # our wine, which takes the 64-bit loader
 say() { echo "prepare_prefix: $*" >&2; }
 bounded() {  # bounded SECONDS WHAT COMMAND...
     local seconds=$1 what=$2 rc; shift 2
-    timeout --kill-after=5 "$seconds" "$@" && return 0
+    # In the caller's process group, where the terminal's Ctrl+C and a caller's end of its step
+    # reach it; past the deadline only the command itself is ended, the caller's wineserver -k
+    # ends the rest.
+    timeout --foreground --kill-after=5 "$seconds" "$@" && return 0
     rc=$?
     case $rc in
     124 | 137) say "gave up after ${seconds}s waiting for $what" ;;
@@ -16,7 +20,8 @@ bounded() {  # bounded SECONDS WHAT COMMAND...
     return $rc
 }
 if [ ! -e "$WINEPREFIX/system.reg" ]; then
-    log=$(mktemp /tmp/harkwin-wineboot.XXXXXX)
+    log=$WINEPREFIX/.wineboot.log  # inside the prefix, so that an interrupted run leaves no other
+    mkdir -p "$WINEPREFIX" && : >"$log" || { say "cannot write to $WINEPREFIX"; exit 1; }
     bounded 180 "wineboot to create the prefix" wine wineboot -i >"$log" 2>&1 ||
         { say "wineboot failed: $(tail -n 3 "$log")"; rm -f "$log"; exit 1; }
     rm -f "$log"

@@ -4,36 +4,57 @@
 # "shell" desktop with its notification area. Stops all it started by process id and
 # with `wineserver -k` on its own prefix. Exits with the command's exit code.
 #   sandbox.sh [--pictures DIR] command...   (BMP files the command leaves in DIR become PNG)
+# SANDBOX_LIMIT (default 21600 s) bounds the command. Ctrl+C at any step ends it and all the
+# sandbox started, and says what was interrupted.
 set -u
 if [ -z "${HARKWIN_SANDBOXED:-}" ]; then
     exec env HARKWIN_SANDBOXED=1 unshare --net --mount -- "$0" "$@"
 fi
+# The network namespace is this sandbox's own, and all in it is ours, when its caller's is another.
+outer_net=$(readlink "/proc/$PPID/ns/net" 2>/dev/null)
 pictures=
 if [ "${1:-}" = "--pictures" ]; then pictures=$2; shift 2; fi
 
-PATH=$(cd "$(dirname "$0")" && pwd)/bin:$PATH  # our wine, which takes the 64-bit loader
+here=$(cd "$(dirname "$0")" && pwd)
+PATH=$here/bin:$PATH  # our wine, which takes the 64-bit loader
 say() { echo "sandbox: $*" >&2; }
-. "$(dirname "$0")/display.sh"
+. "$here/display.sh"
+. "$here/../tools/steps.sh"
+work=
+# Whatever is left in the sandbox's own network namespace (a program that was still starting
+# when wineserver -k ran), killed by id.
+sweep() {
+    local net link pid left=
+    net=$(readlink /proc/$$/ns/net)
+    [ -n "$outer_net" ] && [ -n "$net" ] && [ "$net" != "$outer_net" ] || return 0
+    for link in /proc/[0-9]*/ns/net; do
+        pid=${link#/proc/} && pid=${pid%%/*}
+        [ "$pid" != $$ ] && [ "$(readlink "$link" 2>/dev/null)" = "$net" ] && left="$left $pid"
+    done
+    [ -z "$left" ] || kill -KILL $left 2>/dev/null
+}
+cleanup() {
+    exec 2>/dev/null  # not bash's word on each program it ends
+    [ -n "$work" ] && [ -d "$work/prefix" ] && WINEPREFIX=$work/prefix timeout 20 wineserver -k
+    stop_display
+    sweep
+    [ -z "$work" ] || rm -rf "$work"
+}
+trap cleanup EXIT
+on_interrupt() { say "ending all it started: the programs in its Wine prefix, its display"; }
 
 ip link set lo up || { say "cannot bring up loopback"; exit 1; }
-work=$(mktemp -d /tmp/harkwin-sandbox.XXXXXX)
+work=$(mktemp -d /tmp/harkwin-sandbox.XXXXXX) || { say "no temporary folder"; exit 1; }
 # This mount namespace's own hosts file: one name whose entry is larger than a lookup buffer.
 { cat /etc/hosts; printf '127.0.0.1 many-aliases.test'; for i in $(seq 120); do printf ' alias-%03d.many-aliases.test' "$i"; done; echo; } >"$work/hosts"
 mount --bind "$work/hosts" /etc/hosts || { say "cannot give the namespace its hosts file"; exit 1; }
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-cleanup() {
-    [ -d "$WINEPREFIX" ] && timeout 20 wineserver -k 2>/dev/null
-    stop_display
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
 
+step_what="the virtual display to start"
 start_display "$work" || exit 1
+step 600 "the Wine prefix to be prepared" "$here/prepare_prefix.sh" || exit 1
 
-"$(dirname "$0")/prepare_prefix.sh" || exit 1
-
-"$@"
+step "${SANDBOX_LIMIT:-21600}" "$*" "$@"
 rc=$?
 say "command exited with $rc"
 if [ -n "$pictures" ] && [ -d "$pictures" ]; then
