@@ -49,8 +49,10 @@ struct AppState {
     bool confirming;       // an exit confirmation is open
     bool trayRefused;      // start-up could not add the icon: the program is ending without one
     bool trackingMenu;     // the tray menu is open
+    bool platformMoving;   // and it is a move or a size
     bool platformLoop;     // the platform's handling of a system command runs (RunPlatformLoop)
     bool handlerUnderWay;  // outside the program's own loops: events that start something wait
+    bool runningDeferred;  // RunDeferred is under way: it runs what arrives meanwhile itself
     bool requestToSelf;    // the message being sent is the program's own request (SendToSelf)
     DeferredEvents deferred;
 };

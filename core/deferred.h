@@ -11,8 +11,9 @@
 // Notes or drops an event that would start something; false for what may run at once (a
 // field's change notice, a size), which starts nothing and waits for nothing.
 bool Defer(AppState* app, UINT message, WPARAM wParam, LPARAM lParam);
-// Runs each noted event once, by the same route, unless a loop is open: then they wait for
-// the handler that returns after it. Once the dialog is ending they are dropped.
+// Runs each noted event once, by the same route, unless a loop is open: then they wait for the
+// next handler of the dialog's to return after it (the one that opened the loop, where the
+// program opened it; else the dialog's next message). Once the dialog is ending they are dropped.
 void RunDeferred(AppState* app);
 
 #endif

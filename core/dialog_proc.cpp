@@ -20,6 +20,8 @@ static void InitDialog(AppState* app, HWND window) {
     app->trayRefused = false;
     app->trackingMenu = false;
     app->platformLoop = false;
+    app->platformMoving = false;
+    app->runningDeferred = false;
     app->deferred = DeferredEvents();
     // A shell that restarts forgets every icon and says so with this message.
     app->taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
@@ -110,13 +112,21 @@ static void OnAppNotify(AppState* app, WPARAM wParam, LPARAM lParam) {
 
 static INT_PTR Route(AppState* app, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG: InitDialog(app, window); return TRUE;
+    case WM_INITDIALOG:
+        if (app->window != window) InitDialog(app, window);  // another program's does nothing
+        return TRUE;
     case WM_CLOSE: ConfirmExit(app); return TRUE;
     // Their default handling may open a loop: it runs inside this handler, so that what the
     // loop holds back runs once it has returned.
     case WM_SYSCOMMAND:
     case WM_POPUPSYSTEMMENU:
-    case WM_CONTEXTMENU: RunPlatformLoop(app, message, wParam, lParam); return TRUE;
+    case WM_CONTEXTMENU:
+        if (!app->exiting) RunPlatformLoop(app, message, wParam, lParam);
+        return TRUE;
+    // A press on a caption button holds the mouse until the button comes up: one from another
+    // program, with the button up, would wait for ever. A real one goes to the dialog manager.
+    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONDBLCLK: return GetKeyState(VK_LBUTTON) >= 0;
     case WM_SIZE:
         if (wParam == SIZE_MINIMIZED) (void)ShowWindow(window, SW_HIDE);
         return TRUE;

@@ -34,26 +34,37 @@ UINT TrackMenuInOwnLoop(AppState* app, HMENU menu, UINT flags, int x, int y) {
 // before its tracking has ended, when the platform no longer reports it.
 void RunPlatformLoop(AppState* app, UINT message, WPARAM wParam, LPARAM lParam) {
     OwnLoop loop = OpenOwnLoop(app);
-    bool outer = app->platformLoop;
+    bool outer = app->platformLoop, outerMoving = app->platformMoving;
+    WPARAM command = wParam & 0xFFF0;
     app->platformLoop = true;
+    app->platformMoving = message == WM_SYSCOMMAND && (command == SC_MOVE || command == SC_SIZE);
     (void)DefWindowProcA(app->window, message, wParam, lParam);  // these have no result to give
     app->platformLoop = outer;
+    app->platformMoving = outerMoving;
     CloseOwnLoop(app, loop);
 }
 
-// The loops the platform reports for this thread: menu, move or size mode.
+static bool OfThisThread(HWND window) { return !window || GetWindowThreadProcessId(window, 0) == GetCurrentThreadId(); }
+
+// The loops the platform reports for this thread: menu, move or size mode. Another thread
+// that shares its input state (AttachThreadInput) may hold one of its own: not counted.
 static DWORD PlatformLoops() {
     GUITHREADINFO thread;
     ZeroMemory(&thread, sizeof thread);
     thread.cbSize = sizeof thread;
     if (!GetGUIThreadInfo(GetCurrentThreadId(), &thread)) return 0;
-    return thread.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE | GUI_INMOVESIZE);
+    DWORD loops = 0;
+    if (OfThisThread(thread.hwndMenuOwner))
+        loops |= thread.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE);
+    if (OfThisThread(thread.hwndMoveSize)) loops |= thread.flags & GUI_INMOVESIZE;
+    return loops;
 }
 
 bool LoopOpen(const AppState* app) { return app->trackingMenu || app->platformLoop || PlatformLoops() != 0; }
 
 void EndLoops(AppState* app) {
-    bool moving = (PlatformLoops() & GUI_INMOVESIZE) != 0;
+    // The platform stops reporting a move once its capture changes; its loop runs on.
+    bool moving = app->platformMoving || (PlatformLoops() & GUI_INMOVESIZE) != 0;
     (void)EndMenu();  // any menu of the thread's, a field's too; false when none is open
     // The default handling ends the window's menus and its capture. Some platforms end a move
     // or size loop that lost its capture only on a button-up, Enter or Esc.

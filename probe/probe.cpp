@@ -41,7 +41,8 @@ void AbandonTarget(AppState* app) {
 }
 
 static LookupSlot* NewLookupSlot(AppState* app) {
-    LookupSlot* slot = (LookupSlot*)HeapAlloc(GetProcessHeap(), 0, sizeof(LookupSlot));
+    // Zeroed: a reply that comes before the lookup has written it finds no address in it.
+    LookupSlot* slot = (LookupSlot*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(LookupSlot));
     if (!slot) return 0;
     slot->task = 0;
     slot->next = app->lookups;

@@ -26,6 +26,8 @@ void ShowTrayMenu(AppState* app) {
     POINT cursor = {0, 0};
     (void)GetCursorPos(&cursor);  // on failure the menu opens at the corner, still usable
     BringForward(FrontWindow(app));
+    // A close request delivered meanwhile is asked next: the menu would only keep it waiting.
+    if (app->deferred.close) return;
     UINT flags = TPM_RETURNCMD | TPM_NONOTIFY | TPM_BOTTOMALIGN | TPM_RIGHTALIGN | TPM_RIGHTBUTTON;
     UINT chosen = TrackMenuInOwnLoop(app, app->popup, flags, cursor.x, cursor.y);
     if (chosen == ID_TRAY_CONFIGURATION) SendToSelf(app, WM_APP_NOTIFY, app->trayIcon.uID, WM_LBUTTONDBLCLK);

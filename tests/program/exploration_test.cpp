@@ -44,6 +44,8 @@ const Event Events[] = {
     {"ok", WM_COMMAND, IDOK, 0, false, Sent},
     {"cancel", WM_COMMAND, IDCANCEL, 0, false, Sent},
     {"apply", WM_COMMAND, IDC_APPLY, 0, false, Sent},
+    {"initdialog", WM_INITDIALOG, 0, 0, false, Sent},         // another program's
+    {"closebox", WM_NCLBUTTONDOWN, HTCLOSE, 0, false, Sent},  // another program's, the button up
     {"yes", 0, 0, 0, false, AnswerYes},
     {"menuexit", 0, 0, 0, true, ChooseExit},
     {"fieldmenu", 0, 0, 0, false, FieldMenu},
@@ -230,6 +232,10 @@ std::string Describe(const Trial& run) {
 void CheckEnd(Trial& run) {
     if (run.next < run.script.size()) Fault("point " + std::to_string(run.script[run.next].at) + " never reached");
     if (run.closeUnanswered && !g_app.exiting) Fault("a close request was never asked");
+    const DeferredEvents& d = g_app.deferred;
+    if (!g_app.exiting &&
+        (d.show || d.menu || d.pollTick || d.flashTick || d.shellRestart || d.button || d.systemMessage))
+        Fault("an event noted under a handler never ran");
     if (!g_app.exiting) {
         run.closeUnanswered = true;
         run.lastRequest = true;
