@@ -30,8 +30,9 @@ bool Defer(AppState* app, UINT message, WPARAM wParam, LPARAM lParam) {
         default: return false;  // a check box only enables Apply
         }
     case WM_APP_NOTIFY:
-        // The socket layer posts its notices, and only the program's own loops dispatch posted
-        // messages: a notice delivered here was sent by another program, and is dropped.
+        // The socket layer posts its notices, and under a handler only loops dispatch posted
+        // messages, the program's own but for one another program opened in a field: a notice
+        // here was sent by another program, or came through such a loop, and is dropped.
         if (wParam == app->trayIcon.uID && lParam == WM_LBUTTONDBLCLK) deferred->show = true;
         if (wParam == app->trayIcon.uID && lParam == WM_RBUTTONUP) deferred->menu = true;
         return true;

@@ -8,8 +8,8 @@
 
 #include "core/app_state.h"
 
-// Notes or drops an event that would start something; false for what may run at once (a
-// field's change notice, a size), which starts nothing and waits for nothing.
+// Notes or drops the events it names, which would start something; false for the rest, which
+// run at once (a field's change notice, a size, what the dialog manager handles).
 bool Defer(AppState* app, UINT message, WPARAM wParam, LPARAM lParam);
 // Runs each noted event once, by the same route, unless a loop is open: then they wait for the
 // next handler of the dialog's to return after it (the one that opened the loop, where the
