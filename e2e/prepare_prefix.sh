@@ -19,11 +19,17 @@ bounded() {  # bounded SECONDS WHAT COMMAND...
     esac
     return $rc
 }
+# wineboot's log, in the prefix so that an interrupted run leaves no file elsewhere, stays until
+# wineboot has succeeded: a prefix whose creation was cut short is made again.
+log=$WINEPREFIX/.wineboot.log
+if [ -e "$log" ]; then
+    say "the prefix's creation did not finish last time: making it again"
+    rm -rf "$WINEPREFIX/drive_c" "$WINEPREFIX/dosdevices" "$WINEPREFIX"/*.reg "$WINEPREFIX/.update-timestamp"
+fi
 if [ ! -e "$WINEPREFIX/system.reg" ]; then
-    log=$WINEPREFIX/.wineboot.log  # inside the prefix, so that an interrupted run leaves no other
     mkdir -p "$WINEPREFIX" && : >"$log" || { say "cannot write to $WINEPREFIX"; exit 1; }
     bounded 180 "wineboot to create the prefix" wine wineboot -i >"$log" 2>&1 ||
-        { say "wineboot failed: $(tail -n 3 "$log")"; rm -f "$log"; exit 1; }
+        { say "wineboot failed: $(tail -n 3 "$log")"; exit 1; }
     rm -f "$log"
 fi
 # Wine 8 reaches its shipped fonts only by a path it refuses ("..") and would draw the dialog
