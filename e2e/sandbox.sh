@@ -20,6 +20,8 @@ PATH=$here/bin:$PATH  # our wine, which takes the 64-bit loader
 say() { echo "sandbox: $*" >&2; }
 . "$here/display.sh"
 . "$here/../tools/steps.sh"
+# A closed terminal too: the command runs in a process group of its own, out of the hangup's reach.
+trap 'interrupted HUP' HUP
 work=
 # Whatever is left in the sandbox's own network namespace (a program that was still starting
 # when wineserver -k ran), killed by id.
@@ -34,6 +36,7 @@ sweep() {
     [ -z "$left" ] || kill -KILL $left 2>/dev/null
 }
 cleanup() {
+    trap '' INT TERM HUP
     exec 2>/dev/null  # not bash's word on each program it ends
     [ -n "$work" ] && [ -d "$work/prefix" ] && WINEPREFIX=$work/prefix timeout 20 wineserver -k
     stop_display

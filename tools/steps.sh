@@ -46,7 +46,7 @@ end_step() {
 }
 
 interrupted() {
-    trap '' INT TERM  # a second Ctrl+C would cut the clean-up short
+    trap '' INT TERM HUP  # a second Ctrl+C, or the terminal closing, would cut the clean-up short
     exec 2>&"$steps_said"
     say "interrupted${step_what:+ while waiting for $step_what}"
     end_step
@@ -55,8 +55,20 @@ interrupted() {
         say "dpkg was stopped half way; as root, \`dpkg --configure -a\` finishes its work" ;;
     esac
     if declare -F on_interrupt >/dev/null; then on_interrupt || true; fi
+    steps_exit_trap
     trap - "$1"
     kill -s "$1" $$
+}
+
+# The EXIT trap, run here once: bash skips it when it dies of a TERM or HUP that was trapped before
+# the EXIT trap was set.
+steps_exit_trap() {
+    local set_by
+    set_by=$(trap -p EXIT)
+    [ -n "$set_by" ] || return 0
+    eval "set -- ${set_by#trap -- }"
+    trap - EXIT
+    eval "$1" || true
 }
 trap 'interrupted INT' INT
 trap 'interrupted TERM' TERM
