@@ -63,12 +63,12 @@ interrupted() {
 # The EXIT trap, run here once: bash skips it when it dies of a TERM or HUP that was trapped before
 # the EXIT trap was set.
 steps_exit_trap() {
-    local set_by
-    set_by=$(trap -p EXIT)
-    [ -n "$set_by" ] || return 0
-    eval "set -- ${set_by#trap -- }"
+    local command
+    command=$(trap -p EXIT)  # trap -- 'COMMAND' EXIT
+    [ -n "$command" ] || return 0
+    command=${command#trap -- } && command=${command% EXIT} && eval "command=$command"
     trap - EXIT
-    eval "$1" || true
+    eval "$command" || true
 }
 trap 'interrupted INT' INT
 trap 'interrupted TERM' TERM
