@@ -52,8 +52,6 @@ work=$(mktemp -d /tmp/harkwin-sandbox.XXXXXX) || { say "no temporary folder"; ex
 { cat /etc/hosts; printf '127.0.0.1 many-aliases.test'; for i in $(seq 120); do printf ' alias-%03d.many-aliases.test' "$i"; done; echo; } >"$work/hosts"
 mount --bind "$work/hosts" /etc/hosts || { say "cannot give the namespace its hosts file"; exit 1; }
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# Debian's Wine makes its server's folder in $TMPDIR (wine-XXXXXX) and never removes it.
-export TMPDIR=$work
 
 step_what="the virtual display to start"
 start_display "$work" || exit 1
