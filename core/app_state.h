@@ -16,18 +16,23 @@ struct LookupSlot {
 // The tray record; its size field names the first layout (88 bytes on 32-bit).
 typedef NOTIFYICONDATAA TrayIcon;
 
-// Events that arrived while a handler was under way: each runs once, after it (RunDeferred).
-struct DeferredEvents {
-    bool close;  // a close request, or the Exit button
-    bool show;   // a double click on the icon
-    bool menu;   // a right click on the icon
-    bool pollTick;
-    bool flashTick;
-    bool shellRestart;   // "TaskbarCreated"
-    WORD button;         // OK, Cancel or Apply; 0 for none
-    UINT systemMessage;  // a system command or a request for the system menu; 0 for none
-    WPARAM systemWParam;
-    LPARAM systemLParam;
+// A message that could not run where it arrived, kept to run once as soon as it can.
+struct NotedEvent {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    int kind;  // as the fate table classed it when it arrived
+};
+
+// Where the thread is: all that decides an event's fate. Only core/dispatch.cpp changes it.
+struct DispatchState {
+    int handlers;       // our handlers under way since the innermost loop of ours opened
+    int ownLoops;       // menu, move or size loops of ours open (the tray menu, the system menu, ...)
+    bool ownMove;       // one of them is a move or a size
+    bool asking;        // the exit question is open
+    bool ending;        // start-up failed or the exit sequence has begun
+    unsigned notedCount;
+    NotedEvent noted[16];  // in the order they arrived
 };
 
 struct AppState {
@@ -45,16 +50,7 @@ struct AppState {
     HICON stashedIcon;
     sockaddr_in target;
     UINT taskbarCreated;   // the shell's "TaskbarCreated" message
-    bool exiting;          // the exit sequence has begun
-    bool confirming;       // an exit confirmation is open
-    bool trayRefused;      // start-up could not add the icon: the program is ending without one
-    bool trackingMenu;     // the tray menu is open
-    bool platformMoving;   // and it is a move or a size
-    bool platformLoop;     // the platform's handling of a system command runs (RunPlatformLoop)
-    bool handlerUnderWay;  // outside the program's own loops: events that start something wait
-    bool runningDeferred;  // RunDeferred is under way: it runs what arrives meanwhile itself
-    bool requestToSelf;    // the message being sent is the program's own request (SendToSelf)
-    DeferredEvents deferred;
+    DispatchState dispatch;
 };
 
 extern AppState g_app;

@@ -1,7 +1,6 @@
 // Every message of the program arrives here and is routed to its handler.
-#include "core/deferred.h"
+#include "core/dispatch.h"
 #include "core/host.h"
-#include "core/loops.h"
 #include "core/program.h"
 #include "probe/probe.h"
 #include "store/settings_store.h"
@@ -15,14 +14,7 @@ static void InitDialog(AppState* app, HWND window) {
     app->window = window;
     app->stashedIcon = 0;
     app->pendingLookup = 0;
-    app->exiting = false;
-    app->confirming = false;
-    app->trayRefused = false;
-    app->trackingMenu = false;
-    app->platformLoop = false;
-    app->platformMoving = false;
-    app->runningDeferred = false;
-    app->deferred = DeferredEvents();
+    ResetDispatch(app);
     // A shell that restarts forgets every icon and says so with this message.
     app->taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
 
@@ -46,7 +38,7 @@ static void InitDialog(AppState* app, HWND window) {
 
     PrepareTrayIcon(app, "Initializing...");
     if (!AddTrayIcon(app)) {
-        app->trayRefused = true;  // no shell restart may add an icon that nothing would delete
+        BeginEnding(app);  // no shell restart may add an icon that nothing would delete
         (void)MessageBoxA(window, "Error adding tray icon!", 0, MB_ICONERROR);  // the answer is always OK
         (void)EndDialog(window, 1);
     }
@@ -54,7 +46,7 @@ static void InitDialog(AppState* app, HWND window) {
 }
 
 static void RunExitSequence(AppState* app) {
-    app->exiting = true;
+    BeginEnding(app);
     SaveSettings(app);
     CloseProbeSocket(app);
     if (app->pendingLookup) (void)WSACancelAsyncRequest(app->pendingLookup);  // its reply is ignored anyway
@@ -66,21 +58,10 @@ static void RunExitSequence(AppState* app) {
     (void)EndDialog(app->window, 0);
 }
 
-// The tray menu stays usable while the question is open: a second request is ignored.
-// The exit sequence must not destroy a menu in use, nor the question open inside a loop: a
-// request while one is open ends it, and is asked once it has returned.
+// The tray menu stays usable while the question is open: a second request is not asked again.
 static void ConfirmExit(AppState* app) {
-    if (app->confirming || app->exiting || app->trayRefused) return;
-    if (LoopOpen(app)) {
-        app->deferred.close = true;
-        EndLoops(app);
-        return;
-    }
-    app->deferred.close = false;  // this question answers every request so far
-    app->confirming = true;
-    int answer = AskInOwnLoop(app, "Are you sure you want to exit?", "Question", MB_YESNO | MB_ICONQUESTION);
-    app->confirming = false;
-    if (answer == IDYES) RunExitSequence(app);
+    if (AskExitQuestion(app, "Are you sure you want to exit?", "Question", MB_YESNO | MB_ICONQUESTION) == IDYES)
+        RunExitSequence(app);
 }
 
 static void OnTimer(AppState* app, WPARAM timer) {
@@ -88,6 +69,8 @@ static void OnTimer(AppState* app, WPARAM timer) {
         StartProbe(app);
     else if (timer == IDT_FLASH)
         OnFlashTick(app);
+    else if (timer == IDT_NOTED)
+        (void)KillTimer(app->window, IDT_NOTED);  // what waited runs as this returns, or sets it again
 }
 
 // A double click on the icon shows the dialog, a right click opens the menu.
@@ -110,57 +93,27 @@ static void OnAppNotify(AppState* app, WPARAM wParam, LPARAM lParam) {
         (void)ReleaseLookup(app, wParam);  // the late reply of an abandoned lookup, or nothing
 }
 
-static INT_PTR Route(AppState* app, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+// The routing table; every message comes through the fate table first (core/dispatch.cpp).
+INT_PTR RouteMessage(AppState* app, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        if (app->window != window) InitDialog(app, window);  // another program's does nothing
-        return TRUE;
+    case WM_INITDIALOG: InitDialog(app, window); return TRUE;
     case WM_CLOSE: ConfirmExit(app); return TRUE;
-    // Their default handling may open a loop: it runs inside this handler, so that what the
-    // loop holds back runs once it has returned.
     case WM_SYSCOMMAND:
     case WM_POPUPSYSTEMMENU:
-    case WM_CONTEXTMENU:
-        if (!app->exiting) RunPlatformLoop(app, message, wParam, lParam);
-        return TRUE;
-    // A press on a caption button holds the mouse until the button comes up: one from another
-    // program, with the button up, would wait for ever. A real one goes to the dialog manager.
-    case WM_NCLBUTTONDOWN:
-    case WM_NCLBUTTONDBLCLK: return GetKeyState(VK_LBUTTON) >= 0;
+    case WM_CONTEXTMENU: RunSystemCommand(app, message, wParam, lParam); return TRUE;
     case WM_SIZE:
         if (wParam == SIZE_MINIMIZED) (void)ShowWindow(window, SW_HIDE);
         return TRUE;
-    case WM_COMMAND:
-        // Once the exit sequence has begun, platform calls inside it may still deliver messages:
-        // nothing may touch the freed host or the destroyed menu.
-        if (!app->exiting) OnDialogCommand(app, wParam);
-        return TRUE;
-    case WM_TIMER:
-        if (!app->exiting) OnTimer(app, wParam);
-        return TRUE;
-    case WM_APP_NOTIFY:
-        if (!app->exiting) OnAppNotify(app, wParam, lParam);
-        return TRUE;
+    case WM_COMMAND: OnDialogCommand(app, wParam); return TRUE;
+    case WM_TIMER: OnTimer(app, wParam); return TRUE;
+    case WM_APP_NOTIFY: OnAppNotify(app, wParam, lParam); return TRUE;
     default:
-        if (app->taskbarCreated != 0 && message == app->taskbarCreated) {
-            if (!app->exiting && !app->trayRefused) (void)AddTrayIcon(app);  // a refusal waits for the next shell
-            return TRUE;
-        }
-        return FALSE;
+        if (app->taskbarCreated == 0 || message != app->taskbarCreated) return FALSE;
+        (void)AddTrayIcon(app);  // a refusal waits for the next shell
+        return TRUE;
     }
 }
 
-// A handler that starts while another is under way (outside the program's own loops) was
-// delivered by a platform call that waits: what it would start waits for the outer one.
 INT_PTR CALLBACK ConfigDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    AppState* app = &g_app;
-    bool requestToSelf = app->requestToSelf;
-    app->requestToSelf = false;
-    bool nested = app->handlerUnderWay;
-    if (nested && !requestToSelf && Defer(app, message, wParam, lParam)) return TRUE;
-    app->handlerUnderWay = true;
-    INT_PTR result = Route(app, window, message, wParam, lParam);
-    app->handlerUnderWay = nested;
-    if (!nested) RunDeferred(app);
-    return result;
+    return Dispatch(&g_app, window, message, wParam, lParam);
 }

@@ -12,7 +12,7 @@
 // kept ones, and a stale notice among them would be taken for the next socket's. Our
 // notices are dispatched as they come, so the queue never holds nearly that many.
 // Only posted messages are asked for. Wine still delivers first what other threads sent
-// meanwhile (the shell's tray notices): the handler under way defers them (core/deferred.h).
+// meanwhile (the shell's tray notices): the handler under way notes them (core/dispatch.h).
 static void DiscardQueuedConnectNotices(AppState* app, SOCKET closed) {
     MSG kept[64];
     unsigned count = 0;

@@ -1,6 +1,6 @@
 #include "tray/tray_menu.h"
 
-#include "core/loops.h"
+#include "core/dispatch.h"
 #include "ui/resource.h"
 
 // Found by hand: GetWindow(GW_ENABLEDPOPUP) returns nothing under some platforms, and
@@ -21,15 +21,13 @@ void BringForward(HWND window) {
 }
 
 void ShowTrayMenu(AppState* app) {
-    // A right click delivered while a menu is open would track a menu inside it.
-    if (LoopOpen(app)) return;
     POINT cursor = {0, 0};
     (void)GetCursorPos(&cursor);  // on failure the menu opens at the corner, still usable
     BringForward(FrontWindow(app));
     // A close request delivered meanwhile is asked next: the menu would only keep it waiting.
-    if (app->deferred.close) return;
+    if (CloseNoted(app)) return;
     UINT flags = TPM_RETURNCMD | TPM_NONOTIFY | TPM_BOTTOMALIGN | TPM_RIGHTALIGN | TPM_RIGHTBUTTON;
-    UINT chosen = TrackMenuInOwnLoop(app, app->popup, flags, cursor.x, cursor.y);
+    UINT chosen = TrackTrayMenu(app, app->popup, flags, cursor.x, cursor.y);
     if (chosen == ID_TRAY_CONFIGURATION) SendToSelf(app, WM_APP_NOTIFY, app->trayIcon.uID, WM_LBUTTONDBLCLK);
     if (chosen == ID_TRAY_EXIT) SendToSelf(app, WM_CLOSE, 0, 0);
 }

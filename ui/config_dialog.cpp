@@ -1,7 +1,7 @@
 #include "ui/config_dialog.h"
 
 #include "core/host.h"
-#include "core/loops.h"
+#include "core/dispatch.h"
 #include "core/periods.h"
 #include "probe/probe.h"
 #include "store/settings_store.h"

@@ -30,6 +30,7 @@
 
 #define IDT_POLL 1
 #define IDT_FLASH 2
+#define IDT_NOTED 3  // runs what waited for a loop the platform opened (a field's context menu)
 
 // The one private message: connect notices, lookup replies and tray mouse events.
 #define WM_APP_NOTIFY WM_USER

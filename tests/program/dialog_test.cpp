@@ -298,5 +298,5 @@ TEST_F(DialogTest, TrayMenuCommands) {
         EXPECT_EQ("SetActiveWindow", g_spy.log[0]);
         EXPECT_EQ("SetForegroundWindow", g_spy.log[1]);
     }
-    EXPECT_FALSE(g_app.exiting);
+    EXPECT_FALSE(g_app.dispatch.ending);
 }

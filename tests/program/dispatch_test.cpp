@@ -207,7 +207,7 @@ TEST_F(ProgramTest, ExitAnsweredYesRunsTheSequenceOnceInOrder) {
     EXPECT_EQ(0u, sequence[6].find("Shell_NotifyIcon DELETE"));
     EXPECT_EQ("EndDialog 0", sequence[7]);
     EXPECT_EQ(nullptr, g_app.settings.Host);
-    EXPECT_TRUE(g_app.exiting);
+    EXPECT_TRUE(g_app.dispatch.ending);
 }
 
 TEST_F(ProgramTest, ShellRestartAddsTheIconBackAsItStands) {

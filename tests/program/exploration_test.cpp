@@ -1,11 +1,14 @@
 // Every order of a few events, each delivered at every point where the platform can deliver
 // messages to the thread, each run from a fresh dialog. The spies play the platform: its loops
-// (the question, the tray menu, the system menu, a move) and its waiting calls (tray updates,
-// activation, the probe's closesocket and peek) deliver the next scripted events, so nothing
-// depends on timing. A sequence is written "event@where ...": where is "top" (the dialog's own
-// loop) or the n-th point reached in the run, with its kind; EXPLORE_SEQUENCE replays one.
+// (the question, the tray menu, the system menu, a move, a field's menu) and its waiting calls
+// (tray updates, activation, the probe's closesocket and peek) deliver the next scripted events,
+// so nothing depends on timing. A sequence is written "event@where ...": where is "top" (the
+// dialog's own loop) or the n-th point reached in the run, with its kind; EXPLORE_SEQUENCE
+// replays one. Each event must do its part exactly once, and in time: before the handler it
+// arrived under returns, or, inside a loop, the handler that opened the loop.
 #include "tests/program/fixture.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
@@ -14,43 +17,61 @@
 
 namespace {
 
-// How an event arrives: sent to the dialog; an answer, given inside the loop it answers; or a
-// loop the platform opens for a field (its context menu), outside the program's handlers.
-enum Answer { Sent, AnswerYes, ChooseExit, FieldMenu };
+// How an event arrives: sent to the dialog; an answer inside the loop it answers; or a menu
+// loop the platform opens outside our handlers, for a field or for a thread attached to ours.
+enum Answer { Sent, AnswerYes, ChooseExit, FieldMenu, AttachedMenu };
+const WPARAM CurrentSocket = 0x7FFF0001, CurrentLookup = 0x7FFF0002, OldSocket = 0x7FFF0003;
 struct Event {
     const char* name;
     UINT message;  // 0: the taskbar's "TaskbarCreated"
     WPARAM wParam;
     LPARAM lParam;
-    bool closeRequest;
     Answer answer;
+    const char* effects;  // the spied calls that show it did its part, each once, ';'-separated
 };
-const WPARAM CurrentSocket = 0x7FFF0001, CurrentLookup = 0x7FFF0002;
+const char* const Asked = "MessageBox Are you sure";
+const char* const Phase = "phase";  // a tray update that loaded no icon: the flash tick's
 const Event Events[] = {
-    {"close", WM_CLOSE, 0, 0, true, Sent},
-    {"exit", WM_COMMAND, IDC_EXIT, 0, true, Sent},
-    {"dblclick", WM_APP_NOTIFY, 0, WM_LBUTTONDBLCLK, false, Sent},
-    {"rclick", WM_APP_NOTIFY, 0, WM_RBUTTONUP, false, Sent},
-    {"poll", WM_TIMER, IDT_POLL, 0, false, Sent},
-    {"flash", WM_TIMER, IDT_FLASH, 0, false, Sent},
-    {"connected", WM_APP_NOTIFY, CurrentSocket, FD_CONNECT, false, Sent},
-    {"resolved", WM_APP_NOTIFY, CurrentLookup, 0, false, Sent},
-    {"taskbar", 0, 0, 0, false, Sent},
-    {"entermenu", WM_ENTERMENULOOP, 0, 0, false, Sent},
-    {"exitmenu", WM_EXITMENULOOP, 0, 0, false, Sent},
-    {"sysmenu", WM_SYSCOMMAND, SC_KEYMENU, ' ', false, Sent},
-    {"move", WM_SYSCOMMAND, SC_MOVE, 0, false, Sent},
-    {"caption", WM_CONTEXTMENU, 0, 0, false, Sent},  // a right click on the title bar
-    {"ok", WM_COMMAND, IDOK, 0, false, Sent},
-    {"cancel", WM_COMMAND, IDCANCEL, 0, false, Sent},
-    {"apply", WM_COMMAND, IDC_APPLY, 0, false, Sent},
-    {"initdialog", WM_INITDIALOG, 0, 0, false, Sent},         // another program's
-    {"closebox", WM_NCLBUTTONDOWN, HTCLOSE, 0, false, Sent},  // another program's, the button up
-    {"yes", 0, 0, 0, false, AnswerYes},
-    {"menuexit", 0, 0, 0, true, ChooseExit},
-    {"fieldmenu", 0, 0, 0, false, FieldMenu},
+    {"close", WM_CLOSE, 0, 0, Sent, Asked},
+    {"exit", WM_COMMAND, IDC_EXIT, 0, Sent, Asked},
+    {"closebox", WM_SYSCOMMAND, SC_CLOSE, 0, Sent, "DefWindowProc 0x112 0xf060;MessageBox Are you sure"},
+    {"dblclick", WM_APP_NOTIFY, 0, WM_LBUTTONDBLCLK, Sent, "ShowWindow 5"},
+    {"rclick", WM_APP_NOTIFY, 0, WM_RBUTTONUP, Sent, "TrackPopupMenuEx"},
+    {"poll", WM_TIMER, IDT_POLL, 0, Sent, "socket"},
+    {"flash", WM_TIMER, IDT_FLASH, 0, Sent, Phase},
+    {"connected", WM_APP_NOTIFY, CurrentSocket, FD_CONNECT, Sent, ""},
+    {"resolved", WM_APP_NOTIFY, CurrentLookup, 0, Sent, ""},
+    {"stale", WM_APP_NOTIFY, OldSocket, FD_CONNECT, Sent, ""},
+    {"stalelookup", WM_APP_NOTIFY, 0x4241, 0, Sent, ""},
+    {"taskbar", 0, 0, 0, Sent, "Shell_NotifyIcon ADD flags=7"},
+    {"entermenu", WM_ENTERMENULOOP, 0, 0, Sent, ""},
+    {"exitmenu", WM_EXITMENULOOP, 0, 0, Sent, ""},
+    {"sysmenu", WM_SYSCOMMAND, SC_KEYMENU, ' ', Sent, "DefWindowProc 0x112 0xf100"},
+    {"move", WM_SYSCOMMAND, SC_MOVE, 0, Sent, "DefWindowProc 0x112 0xf010"},
+    {"minimise", WM_SYSCOMMAND, SC_MINIMIZE, 0, Sent, "DefWindowProc 0x112 0xf020;ShowWindow 0"},
+    {"caption", WM_CONTEXTMENU, 0, 0, Sent, "DefWindowProc 0x7b"},  // a right click on the title bar
+    {"ok", WM_COMMAND, IDOK, 0, Sent, "RegCreateKeyEx;SetTimer 1;ShowWindow 0"},
+    {"cancel", WM_COMMAND, IDCANCEL, 0, Sent, "ShowWindow 0"},
+    {"apply", WM_COMMAND, IDC_APPLY, 0, Sent, "RegCreateKeyEx"},
+    {"edit", WM_COMMAND, MAKEWPARAM(IDC_POLL, EN_CHANGE), 0, Sent, ""},
+    {"initdialog", WM_INITDIALOG, 0, 0, Sent, ""},             // another program's
+    {"captionpress", WM_NCLBUTTONDOWN, HTCLOSE, 0, Sent, ""},  // another program's, the button up
+    {"yes", 0, 0, 0, AnswerYes, ""},
+    {"menuexit", 0, 0, 0, ChooseExit, Asked},
+    {"fieldmenu", 0, 0, 0, FieldMenu, ""},
+    {"attached", 0, 0, 0, AttachedMenu, ""},
 };
 const int EventCount = sizeof Events / sizeof Events[0];
+
+int Index(const char* name) {
+    int e = 0;
+    while (e < EventCount && std::string(Events[e].name) != name) ++e;
+    return e;
+}
+bool Named(int event, const char* name) { return event == Index(name); }
+bool IsClose(int event) { return std::string(Events[event].effects).find(Asked) != std::string::npos; }
+// A tray menu or a system command gives way to a close request noted with it.
+bool OpensLoop(int event) { return Events[event].message == WM_SYSCOMMAND || Named(event, "rclick") || Named(event, "caption"); }
 
 struct Step {
     int event;
@@ -59,10 +80,19 @@ struct Step {
 
 struct Loop {
     const char* name;
-    DWORD flags;          // what the platform reports while it is open
-    bool endedByEndMenu;  // a move or size loop is not
+    DWORD flags;  // what the platform reports while it is open
+    HWND owner;   // the window whose menu or move it is
     bool cancelled;
     bool closeRequested;  // a close request came while it was open and no question was
+};
+bool Attached(const Loop& loop) { return loop.owner == GetDesktopWindow(); }
+
+// An event as delivered, and what it must do by the end of its scope.
+struct Expectation {
+    int event;
+    size_t from;  // the log's length when it arrived
+    int scope;
+    bool excused;  // dropped by the table's rule, or answered by the open question
 };
 
 // One run: the script, and what the spies saw.
@@ -73,91 +103,161 @@ struct Trial {
     std::vector<std::string> points;
     std::vector<Loop> loops;
     std::vector<std::string> faults;
+    std::vector<Expectation> expected;
+    std::vector<bool> used;  // log entries already taken as an event's effect
+    // One frame for the dialog's own loop and one for each loop open: our handlers under way
+    // in it, and the scope of its outermost one, or of the loop itself.
+    std::vector<int> depth = {0}, handlerScope = {0}, loopScope = {0};
+    int scopes = 0;
     int floor = 1;           // the first point the next step may arrive at
     int pointsInScript = 0;  // those reached before the last close request
-    bool questionOpen = false, closeUnanswered = false, answerYes = false, lastRequest = false;
+    int requests = 0;  // close requests since the last question
+    bool questionOpen = false, answerYes = false, lastRequest = false;
     UINT menuChoice = 0;
 };
 Trial* g_trial;
 
 void Fault(const std::string& what) { g_trial->faults.push_back(what); }
 
+bool Effect(const std::string& entry, const std::string& effect, size_t index) {
+    if (effect != Phase) return entry.compare(0, effect.size(), effect) == 0;
+    return entry.compare(0, 23, "Shell_NotifyIcon MODIFY") == 0 &&
+           (index == 0 || g_spy.log[index - 1].compare(0, 8, "LoadIcon") != 0);
+}
+
+// The scope ends: each event due by then must have done each part once, since it arrived.
+void CloseScope(int scope) {
+    Trial& run = *g_trial;
+    run.used.resize(g_spy.log.size());
+    for (const Expectation& e : run.expected) {
+        if (e.scope != scope || e.excused) continue;
+        std::istringstream parts(Events[e.event].effects);
+        std::string effect;
+        while (std::getline(parts, effect, ';')) {
+            size_t i = e.from;
+            while (i < g_spy.log.size() && (run.used[i] || !Effect(g_spy.log[i], effect, i))) ++i;
+            // One question answers every close request before it.
+            if (i < g_spy.log.size() && effect != Asked) run.used[i] = true;
+            bool givenWay = OpensLoop(e.event) && i == g_spy.log.size() &&
+                            std::find_if(g_spy.log.begin() + e.from, g_spy.log.end(), [](const std::string& s) {
+                                return s.compare(0, 23, Asked) == 0;
+                            }) != g_spy.log.end();
+            if (i == g_spy.log.size() && !givenWay)
+                Fault(std::string(Events[e.event].name) + " did not do its part (" + effect + ") in time: " +
+                      ::testing::PrintToString(std::vector<std::string>(g_spy.log.begin() + e.from, g_spy.log.end())));
+        }
+    }
+}
+
 void Deliver(const Step& item, const char* where, bool insideLoop);
 
-// A point where the platform may deliver messages: the scripted events due here arrive.
-void Reach(const char* kind, bool isLoop) {
+// A point where the platform may deliver messages: the scripted events due here arrive. Those
+// due after the program ended the loop that this point is arrive as it ends.
+int Reach(const char* kind, bool isLoop) {
     Trial& run = *g_trial;
     run.points.push_back(kind);
     int n = (int)run.points.size();
-    while (run.next < run.script.size() && run.script[run.next].at == n) Deliver(run.script[run.next++], kind, isLoop);
+    while (run.next < run.script.size() && run.script[run.next].at == n &&
+           !(isLoop && run.loops.size() && run.loops.back().cancelled))
+        Deliver(run.script[run.next++], kind, isLoop);
+    return n;
+}
+
+// Inside the platform's call still, once the loop has ended.
+void DeliverLeftOver(int point, const char* kind) {
+    Trial& run = *g_trial;
+    while (run.next < run.script.size() && run.script[run.next].at == point) Deliver(run.script[run.next++], kind, true);
 }
 
 void SetLoopFlags() {
     g_spy.loopFlags = 0;
-    for (const Loop& loop : g_trial->loops) g_spy.loopFlags |= loop.flags;
+    for (const Loop& loop : g_trial->loops) g_spy.loopFlags |= loop.flags, g_spy.loopOwner = loop.owner;
 }
 
-// A loop of the platform's, open while its points deliver; it ends when the user ends it
-// (at the end of its script), or earlier when the program ends it.
-void RunLoop(const char* name, DWORD flags, bool endedByEndMenu) {
-    g_trial->loops.push_back(Loop{name, flags, endedByEndMenu, false, false});
+void OpenFrame() {
+    Trial& run = *g_trial;
+    run.depth.push_back(0);
+    run.handlerScope.push_back(0);
+    run.loopScope.push_back(++run.scopes);
+}
+
+void CloseFrame() {
+    g_trial->depth.pop_back();
+    g_trial->handlerScope.pop_back();
+    g_trial->loopScope.pop_back();
+}
+
+// A loop of the platform's, open while its point delivers; it ends when the user ends it (at the
+// end of its point's script) or when the program ends it.
+void RunLoop(const char* name, DWORD flags, HWND owner) {
+    Trial& run = *g_trial;
+    OpenFrame();
+    run.loops.push_back(Loop{name, flags, owner, false, false});
     SetLoopFlags();
-    Reach(name, true);
-    Loop loop = g_trial->loops.back();
-    // A move loop that lost its capture still waits for a button-up, Enter or Esc.
-    if (!endedByEndMenu && SpyCalls("PostMessage 0x202 ").empty()) loop.cancelled = false;
+    int point = Reach(name, true);
+    if (flags == GUI_INMENUMODE + GUI_SYSTEMMENUMODE) {
+        run.loops.back().flags = 0;  // the platform stops reporting the menu before its last notice
+        SetLoopFlags();
+        SendMessageA(run.window, WM_EXITMENULOOP, TRUE, 0);
+    }
+    Loop loop = run.loops.back();
+    // A move that lost its capture runs on until a button-up.
+    if (flags == GUI_INMOVESIZE && SpyCalls("PostMessage 0x202 ").empty()) loop.cancelled = false;
     if (loop.closeRequested && !loop.cancelled) Fault(std::string("a close request left the ") + name + " open");
-}
-
-void EndLoop() {
-    g_trial->loops.pop_back();
+    run.loops.pop_back();
     SetLoopFlags();
+    DeliverLeftOver(point, name);
+    CloseFrame();
 }
 
 int Question(const char* text, const char*, UINT) {
     Trial& run = *g_trial;
     if (std::string(text) != "Are you sure you want to exit?") return IDOK;
     if (run.questionOpen) Fault("a question inside the question");
-    if (!run.loops.empty()) Fault(std::string("the question opened inside the ") + run.loops.back().name);
-    if (!run.closeUnanswered) Fault("a question that no close request asked for");
-    run.closeUnanswered = false;
+    if (run.requests == 0) Fault("a question that no close request asked for");
+    run.requests = 0;
+    if (!run.loops.empty() && !Attached(run.loops.back())) Fault(std::string("the question opened inside the ") + run.loops.back().name);
     run.questionOpen = true;
     run.answerYes = false;
-    Reach("question", true);
+    EnableWindow(run.window, FALSE);  // the box disables its owner
+    OpenFrame();
+    int point = Reach("question", true);
+    DeliverLeftOver(point, "question");
+    CloseFrame();
+    EnableWindow(run.window, TRUE);
     run.questionOpen = false;
     return run.answerYes || run.lastRequest ? IDYES : IDNO;
 }
 
 BOOL TrayMenu(HMENU, UINT) {
     g_trial->menuChoice = 0;
-    RunLoop("tray-menu", GUI_INMENUMODE | GUI_POPUPMENUMODE, true);
-    EndLoop();
+    RunLoop("tray-menu", GUI_INMENUMODE | GUI_POPUPMENUMODE, g_trial->window);
     return (BOOL)g_trial->menuChoice;
 }
 
+// The platform's default handling: WM_CANCELMODE ends the window's own menus and its move (a
+// move on a button-up), not a field's; a system command opens its loop or sends what it means.
 LRESULT PlatformLoop(UINT message, WPARAM wParam) {
+    Trial& run = *g_trial;
+    WPARAM command = wParam & 0xFFF0;
     if (message == WM_CANCELMODE) {
-        for (Loop& loop : g_trial->loops) loop.cancelled = true;
-        return 0;
+        for (Loop& loop : run.loops)
+            loop.cancelled |= loop.owner == run.window;
+    } else if (message == WM_SYSCOMMAND && command == SC_CLOSE) {
+        SendMessageA(run.window, WM_CLOSE, 0, 0);
+    } else if (message == WM_SYSCOMMAND && command == SC_MINIMIZE) {
+        SendMessageA(run.window, WM_SIZE, SIZE_MINIMIZED, 0);
+    } else if (message == WM_SYSCOMMAND && command == SC_MOVE) {
+        RunLoop("move", GUI_INMOVESIZE, run.window);
+    } else if (message == WM_CONTEXTMENU || (message == WM_SYSCOMMAND && command == SC_KEYMENU)) {
+        SendMessageA(run.window, WM_ENTERMENULOOP, TRUE, 0);
+        RunLoop("system-menu", GUI_INMENUMODE | GUI_SYSTEMMENUMODE, run.window);
     }
-    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_MOVE) {
-        RunLoop("move", GUI_INMOVESIZE, false);
-        EndLoop();
-        return 0;
-    }
-    if (message != WM_CONTEXTMENU && !(message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_KEYMENU)) return 0;
-    SendMessageA(g_trial->window, WM_ENTERMENULOOP, TRUE, 0);
-    RunLoop("system-menu", GUI_INMENUMODE | GUI_SYSTEMMENUMODE, true);
-    // The platform stops reporting the menu before its last notice.
-    g_trial->loops.back().flags = 0;
-    SetLoopFlags();
-    SendMessageA(g_trial->window, WM_EXITMENULOOP, TRUE, 0);
-    EndLoop();
     return 0;
 }
 
 void EndMenus() {
-    for (Loop& loop : g_trial->loops) loop.cancelled |= loop.endedByEndMenu;
+    for (Loop& loop : g_trial->loops) loop.cancelled |= loop.flags != GUI_INMOVESIZE && !Attached(loop);
 }
 
 // The host is a name: the first tick asks for it, and the reply gives 127.0.0.1.
@@ -180,38 +280,81 @@ HANDLE Lookup(const char*, char* buffer, int) {
 }
 
 INT_PTR CALLBACK Traced(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Trial* run = g_trial;
+    if (!run) return ConfigDialogProc(window, message, wParam, lParam);
+    bool outermost = run->depth.back()++ == 0;
+    if (outermost) run->handlerScope.back() = ++run->scopes;
+    int scope = run->handlerScope.back();
     INT_PTR result = ConfigDialogProc(window, message, wParam, lParam);
-    if (message == WM_ENTERMENULOOP && result)
-        Fault("WM_ENTERMENULOOP answered TRUE: the dialog manager never sees it");
+    --run->depth.back();
+    if (outermost) CloseScope(scope);
+    if (message == WM_ENTERMENULOOP && result) Fault("WM_ENTERMENULOOP answered TRUE: the dialog manager never sees it");
     return result;
+}
+
+size_t LastCall(const char* prefix) {
+    for (size_t i = g_spy.log.size(); i-- > 0;)
+        if (g_spy.log[i].compare(0, strlen(prefix), prefix) == 0) return i + 1;
+    return 0;
+}
+
+// What a loop of the dialog's does next: the posted messages, ticks being events of their own,
+// and our timer that waits for a loop to end.
+void DialogLoopPass() {
+    Trial& run = *g_trial;
+    MSG msg;
+    for (int i = 0; i < 100; ++i) {
+        bool timer = LastCall("SetTimer 3") > LastCall("KillTimer 3");
+        if (timer)
+            msg = MSG{run.window, WM_TIMER, IDT_NOTED, 0, 0, {0, 0}};
+        else if (!PeekMessageA(&msg, run.window, 0, 0, PM_REMOVE))
+            return;
+        if (msg.message == WM_TIMER && (msg.wParam == IDT_POLL || msg.wParam == IDT_FLASH))
+            run.expected.push_back(Expectation{Index(msg.wParam == IDT_POLL ? "poll" : "flash"), g_spy.log.size(),
+                                               run.scopes + 1, g_app.dispatch.ending});
+        DispatchMessageA(&msg);
+    }
+    Fault("the dialog's loop never went idle");
 }
 
 void Deliver(const Step& item, const char* where, bool insideLoop) {
     Trial& run = *g_trial;
     const Event& e = Events[item.event];
     run.floor = item.at ? item.at : (int)run.points.size() + 1;
-    if (e.closeRequest && !run.questionOpen && !g_app.exiting) {
-        run.closeUnanswered = true;
+    // Due by the end of the handler under way; inside a loop, of the handler that opened it.
+    size_t f = run.depth.size() - 1;
+    int scope = run.depth[f] > 0 ? run.handlerScope[f]
+                : f > 0 && run.depth[f - 1] > 0 ? run.handlerScope[f - 1]
+                : f > 0                          ? run.loopScope[f]
+                                                 : run.scopes + 1;
+    bool excused = g_app.dispatch.ending || (IsClose(item.event) && run.questionOpen);
+    run.expected.push_back(Expectation{item.event, g_spy.log.size(), scope, excused});
+    if (IsClose(item.event) && !excused) {
+        ++run.requests;
         // The menu's Exit ends the menu itself.
         if (e.answer != ChooseExit)
-            for (Loop& loop : run.loops) loop.closeRequested = true;
+            for (Loop& loop : run.loops) loop.closeRequested |= !Attached(loop);
     }
     if (e.answer == AnswerYes) run.answerYes = true;
     if (e.answer == ChooseExit) run.menuChoice = ID_TRAY_EXIT;
-    if (e.answer == FieldMenu) {
-        RunLoop("field-menu", GUI_INMENUMODE | GUI_POPUPMENUMODE, true);
-        EndLoop();
-        SendMessageA(run.window, WM_PAINT, 0, 0);  // where the menu was is drawn again
+    if (e.answer == FieldMenu || e.answer == AttachedMenu) {
+        HWND owner = e.answer == FieldMenu ? GetDlgItem(run.window, IDC_HOST) : GetDesktopWindow();
+        int loop = run.scopes + 1;
+        RunLoop(e.answer == FieldMenu ? "field-menu" : "attached-menu", GUI_INMENUMODE | GUI_POPUPMENUMODE, owner);
+        if (run.depth.back() == 0) DialogLoopPass();  // the loop returns into a loop of the dialog's
+        CloseScope(loop);
     }
     if (e.answer != Sent) return;
     WPARAM wParam = e.wParam;
     if (wParam == CurrentSocket) wParam = g_app.socket;
+    if (wParam == OldSocket) wParam = g_app.socket - 1;
     if (wParam == CurrentLookup) wParam = g_app.pendingLookup ? (WPARAM)g_app.pendingLookup : 0x4242;
-    LPARAM lParam = e.message == WM_COMMAND ? (LPARAM)GetDlgItem(run.window, (int)e.wParam) : e.lParam;
+    LPARAM lParam = e.message == WM_COMMAND ? (LPARAM)GetDlgItem(run.window, LOWORD(e.wParam)) : e.lParam;
     size_t before = g_spy.log.size();
     SendMessageA(run.window, e.message ? e.message : g_app.taskbarCreated, wParam, lParam);
     if (!insideLoop && g_spy.log.size() != before)
-        Fault(std::string(e.name) + " ran inside " + where + ", half way through a handler");
+        Fault(std::string(e.name) + " ran inside " + where + ", half way through a handler: " + g_spy.log[before]);
+    if (scope > run.scopes) CloseScope(scope);
 }
 
 std::string Describe(const Trial& run) {
@@ -231,21 +374,26 @@ std::string Describe(const Trial& run) {
 // last close request answered Yes.
 void CheckEnd(Trial& run) {
     if (run.next < run.script.size()) Fault("point " + std::to_string(run.script[run.next].at) + " never reached");
-    if (run.closeUnanswered && !g_app.exiting) Fault("a close request was never asked");
-    const DeferredEvents& d = g_app.deferred;
-    if (!g_app.exiting &&
-        (d.show || d.menu || d.pollTick || d.flashTick || d.shellRestart || d.button || d.systemMessage))
-        Fault("an event noted under a handler never ran");
-    if (!g_app.exiting) {
-        run.closeUnanswered = true;
+    if (g_app.dispatch.notedCount && !g_app.dispatch.ending) Fault("an event noted under a handler never ran");
+    // Each effect is some event's: none ran twice. The exit sequence stores the settings.
+    run.used.resize(g_spy.log.size());
+    for (size_t i = LastCall("Shell_NotifyIcon DELETE"); i-- > 0;)
+        if (g_spy.log[i].compare(0, 14, "RegCreateKeyEx") == 0) {
+            run.used[i] = true;
+            break;
+        }
+    for (size_t i = 0; i < g_spy.log.size(); ++i)
+        for (const char* effect : {"TrackPopupMenuEx", "socket", "Shell_NotifyIcon ADD", "SetTimer 1", "RegCreateKeyEx"})
+            if (!run.used[i] && Effect(g_spy.log[i], effect, i)) Fault("done once more: " + g_spy.log[i]);
+    if (!g_app.dispatch.ending) {
         run.lastRequest = true;
+        ++run.requests;
         SendMessageA(run.window, WM_CLOSE, 0, 0);
-        if (!g_app.exiting) Fault("a close request at the end was not asked, or its Yes did not end the program");
+        if (!g_app.dispatch.ending) Fault("a close request at the end was not asked, or its Yes did not end the program");
     }
     bool deleted = false;
     for (const std::string& call : g_spy.log) {
-        if (call.compare(0, 16, "Shell_NotifyIcon") == 0 && deleted)
-            Fault("the tray changed after the icon was deleted");
+        if (call.compare(0, 16, "Shell_NotifyIcon") == 0 && deleted) Fault("the tray changed after the icon was deleted");
         if (call.compare(0, 23, "Shell_NotifyIcon DELETE") == 0) deleted = true;
         if (call.compare(0, 17, "PostMessage 0x10 ") == 0 || call.compare(0, 18, "PostMessage 0x400 ") == 0 ||
             call.compare(0, 18, "PostMessage 0x112 ") == 0)
@@ -255,26 +403,20 @@ void CheckEnd(Trial& run) {
     if (SpyCalls("EndDialog").size() != 1) Fault("the dialog did not end exactly once");
 }
 
-// Runs one script from a new dialog, or from the state record a new one had after its
-// initialisation, restored on a dialog that was initialised alike: creating a dialog takes 100
-// ms or more under Wine, a run a few.
-Trial Play(const std::vector<Step>& script, const AppState* initialised = 0) {
+// Runs one script from the state record a new dialog had after its initialisation, restored on
+// that dialog: creating a dialog takes 100 ms or more under Wine, a run a few.
+Trial Play(const std::vector<Step>& script, const AppState& initialised) {
     Trial run;
     run.script = script;
     g_trial = &run;
-    if (initialised) {
-        ResetSpies();
-        g_app = *initialised;
-        g_app.menu = LoadMenuA(g_app.instance, MAKEINTRESOURCEA(IDR_TRAYMENU));  // the exit destroyed the last
-        g_app.popup = GetSubMenu(g_app.menu, 0);
-        const char host[] = "harkwin.test";
-        g_app.settings.Host = NewHostString(host, sizeof host - 1);
-        ShowWindow(g_app.window, SW_HIDE);
-        EnableWindow(GetDlgItem(g_app.window, IDC_APPLY), FALSE);
-    } else {
-        ResetProgram();
-        WriteString("Host", "harkwin.test");
-    }
+    ResetSpies();
+    g_app = initialised;
+    g_app.menu = LoadMenuA(g_app.instance, MAKEINTRESOURCEA(IDR_TRAYMENU));  // the exit destroyed the last
+    g_app.popup = GetSubMenu(g_app.menu, 0);
+    const char host[] = "harkwin.test";
+    g_app.settings.Host = NewHostString(host, sizeof host - 1);
+    ShowWindow(g_app.window, SW_HIDE);
+    EnableWindow(GetDlgItem(g_app.window, IDC_APPLY), FALSE);
     g_spy.fakeActivation = true;
     g_spy.failRegistryWrites = true;  // every run would store the settings it loaded
     g_spy.fakeTray = true;
@@ -288,19 +430,16 @@ Trial Play(const std::vector<Step>& script, const AppState* initialised = 0) {
         WSASetLastError(WSAEWOULDBLOCK);
         return SOCKET_ERROR;
     };
-    run.window =
-        initialised ? g_app.window : CreateDialogParamA(g_app.instance, MAKEINTRESOURCEA(IDD_CONFIG), 0, Traced, 0);
+    run.window = g_app.window;
+    g_spy.log.clear();
     g_spy.point = [](const char* kind) { Reach(kind, false); };
     while (run.next < run.script.size() && run.script[run.next].at == 0) Deliver(run.script[run.next++], "top", true);
-    // The dialog's own loop takes what the program posted to itself (ticks, kept notices).
-    MSG msg;
-    for (int i = 0; i < 100 && PeekMessageA(&msg, run.window, 0, 0, PM_REMOVE); ++i) DispatchMessageA(&msg);
+    DialogLoopPass();
     run.pointsInScript = (int)run.points.size();
     CheckEnd(run);
     g_spy.point = nullptr;
-    if (initialised) g_app.imageList = 0;  // shared by every run
+    g_app.imageList = 0;  // shared by every run
     ReleaseProgram(run.window);
-    if (!initialised) DestroyWindow(run.window);
     g_trial = nullptr;
     return run;
 }
@@ -338,9 +477,20 @@ bool Judge(const Trial& run, const std::string& expected = "") {
     return false;
 }
 
+// A new dialog's state, once; Trying flashes, so that each flash tick shows.
+AppState Initialised(HWND* dialog) {
+    ResetProgram();
+    WriteString("Host", "harkwin.test");
+    WriteDword("Behaviors", 0x82810280);
+    g_spy.fakeTray = true;
+    *dialog = CreateDialogParamA(GetModuleHandleA(0), MAKEINTRESOURCEA(IDD_CONFIG), 0, Traced, 0);
+    PumpFor(0);  // the first flash tick
+    return g_app;
+}
+
 }  // namespace
 
-// Sequences once written by hand, and the faults the design must keep out, by name.
+// Sequences beyond the exhaustive bound, by name.
 TEST(Exploration, NamedSequences) {
     static const struct {
         const char* what;
@@ -352,53 +502,39 @@ TEST(Exploration, NamedSequences) {
          "poll@top poll@top rclick@3:closesocket"},
         {"a right click sent during a connect result's tray update runs once the result is done",
          "poll@top resolved@top connected@top rclick@2:Shell_NotifyIconA"},
-        {"a right click and two close requests inside a tick's tray update run once, after it",
-         "poll@top rclick@1:Shell_NotifyIconA close@1:Shell_NotifyIconA close@1:Shell_NotifyIconA"},
-        {"a close request inside the system menu ends it and is asked once it has returned",
-         "sysmenu@top rclick@1:system-menu close@1:system-menu"},
         {"a stray menu notice takes neither the exit nor the tray menu away", "entermenu@top rclick@top close@top"},
-        {"a stray end of a menu loop inside the tray menu lets no question open inside it",
-         "rclick@top exitmenu@3:tray-menu close@3:tray-menu"},
-        {"a close request during a keyboard move ends the move", "move@top close@1:move"},
-        {"a close request inside a field's context menu ends it and is asked once it has closed",
-         "fieldmenu@top close@1:field-menu"},
-        {"the system menu of a right click on the title bar holds a close request until it has returned",
-         "caption@top close@1:system-menu"},
-        {"a system command sent during a tray update waits for the handler", "poll@top sysmenu@1:Shell_NotifyIconA"},
-        {"the menu's Exit under the question asks nothing more", "close@top rclick@1:question menuexit@4:tray-menu"},
-        {"Yes inside the question, with a tick inside it", "close@top poll@1:question yes@1:question"},
+        {"a right click inside a tick's tray update inside the question that a system menu's close asked",
+         "sysmenu@top close@1:system-menu poll@2:question rclick@3:Shell_NotifyIconA"},
     };
+    HWND dialog;
+    AppState initialised = Initialised(&dialog);
     for (const auto& n : named) {
         SCOPED_TRACE(n.what);
-        Judge(Play(Parse(n.sequence)), n.sequence);
+        Judge(Play(Parse(n.sequence), initialised), n.sequence);
     }
+    g_app = initialised;
+    CloseProgram(dialog);
 }
 
 // Every sequence of two events, the second at the top or at every point the first reaches; and
-// of three where the first opened a loop (the question, the tray menu, the system menu, a move)
-// and the other two arrive inside it, or inside one the second opened there.
+// of three where the first opened a loop and the other two arrive inside it, or inside one the
+// second opened there.
 TEST(Exploration, EveryOrderOfEventsUpToTheBound) {
+    HWND dialog;
+    AppState initialised = Initialised(&dialog);
     if (const char* replay = getenv("EXPLORE_SEQUENCE")) {
-        Judge(Play(Parse(replay)));
+        Judge(Play(Parse(replay), initialised));
+        g_app = initialised;
+        CloseProgram(dialog);
         return;
     }
     DWORD start = GetTickCount();
     int explored = 0, failed = 0;
-    auto isLoop = [](const std::string& kind) {
-        return kind == "question" || kind == "tray-menu" || kind == "system-menu" || kind == "move" ||
-               kind == "field-menu";
-    };
+    auto isLoop = [](const std::string& kind) { return kind.find("menu") != std::string::npos || kind == "question" || kind == "move"; };
     auto fits = [](int event, const std::string& kind) {
         Answer answer = Events[event].answer;
-        return answer == Sent || (answer == AnswerYes && kind == "question") ||
-               (answer == ChooseExit && kind == "tray-menu");
+        return answer == Sent || (answer == AnswerYes && kind == "question") || (answer == ChooseExit && kind == "tray-menu");
     };
-    // A new dialog's state, once: each run starts from it.
-    ResetProgram();
-    WriteString("Host", "harkwin.test");
-    g_spy.fakeTray = true;
-    HWND dialog = CreateDialogParamA(GetModuleHandleA(0), MAKEINTRESOURCEA(IDD_CONFIG), 0, Traced, 0);
-    AppState initialised = g_app;
     // Tries each event at the top and at each point from the last item's on, then extends each.
     std::function<void(const std::vector<Step>&, const Trial&)> extend = [&](const std::vector<Step>& script,
                                                                              const Trial& last) {
@@ -411,18 +547,17 @@ TEST(Exploration, EveryOrderOfEventsUpToTheBound) {
         for (int at : places)
             for (int e = 0; e < EventCount; ++e) {
                 Answer answer = Events[e].answer;
-                if (at == 0 ? answer != Sent && answer != FieldMenu : !fits(e, last.points[at - 1])) continue;
+                if (at == 0 ? answer == AnswerYes || answer == ChooseExit : !fits(e, last.points[at - 1])) continue;
                 std::vector<Step> longer = script;
                 longer.push_back(Step{e, at});
-                Trial run = Play(longer, &initialised);
+                Trial run = Play(longer, initialised);
                 ++explored;
                 if (!Judge(run) && ++failed >= 20) return;
                 if (length < 3) extend(longer, run);
                 if (failed >= 20) return;
             }
     };
-    Trial none;
-    extend({}, none);
+    extend({}, Trial());
     g_app = initialised;
     CloseProgram(dialog);
     printf("explored %d event sequences in %.1f s\n", explored, (GetTickCount() - start) / 1000.0);

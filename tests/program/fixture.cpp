@@ -81,7 +81,7 @@ void ReleaseProgram(HWND window) {
     KillTimer(window, IDT_POLL);
     KillTimer(window, IDT_FLASH);
     CloseProbeSocket(&g_app);
-    if (!g_app.exiting) {
+    if (!g_app.dispatch.ending) {
         Shell_NotifyIconA(NIM_DELETE, &g_app.trayIcon);
         FreeHost(&g_app);
         DestroyMenu(g_app.menu);

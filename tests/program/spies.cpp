@@ -30,7 +30,7 @@ static void Log(const char* format, ...) {
 
 BOOL Spy_Shell_NotifyIconA(DWORD message, PNOTIFYICONDATAA data) {
     static const char* const names[] = {"ADD", "MODIFY", "DELETE"};
-    Log("Shell_NotifyIcon %s %p flags=%u", message < 3 ? names[message] : "?", (void*)data->hIcon, data->uFlags);
+    Log("Shell_NotifyIcon %s flags=%u %p", message < 3 ? names[message] : "?", data->uFlags, (void*)data->hIcon);
     g_spy.lastTray = *data;
     if (g_spy.onTray) g_spy.onTray(message);
     Point("Shell_NotifyIconA");
@@ -181,7 +181,10 @@ int Spy_WSACancelAsyncRequest(HANDLE task) {
 
 BOOL Spy_GetGUIThreadInfo(DWORD thread, PGUITHREADINFO info) {
     BOOL known = GetGUIThreadInfo(thread, info);
-    if (known) info->flags |= g_spy.loopFlags;
+    if (!known || !g_spy.loopFlags) return known;
+    info->flags |= g_spy.loopFlags;
+    if (g_spy.loopFlags & GUI_INMENUMODE) info->hwndMenuOwner = g_spy.loopOwner;
+    if (g_spy.loopFlags & GUI_INMOVESIZE) info->hwndMoveSize = g_spy.loopOwner;
     return known;
 }
 
@@ -197,6 +200,7 @@ BOOL Spy_PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT remove
 }
 
 BOOL Spy_ShowWindow(HWND window, int command) {
+    Log("ShowWindow %d", command);
     if (!g_spy.fakeActivation) return ShowWindow(window, command);
     BOOL was = IsWindowVisible(window);
     SetWindowLongPtrA(window, GWL_STYLE,

@@ -34,6 +34,7 @@ struct SpyControl {
     std::function<void()> endMenu;                                     // before the real EndMenu
     std::function<LRESULT(UINT message, WPARAM wParam)> platformLoop;  // DefWindowProcA
     DWORD loopFlags = 0;                                               // added to GetGUIThreadInfo's
+    HWND loopOwner = 0;                                                // and the menu owner or moving window
 };
 
 extern SpyControl g_spy;

@@ -1,0 +1,41 @@
+// Where the thread is, and the fate of every message that reaches the dialog there.
+//
+// Everything meets on one thread, and a handler may run inside another: inside a loop that a
+// handler opened (the exit question, the tray menu, the system menu, a move), where each
+// handler is outermost, as in the dialog's own loop; or inside a platform call that waits (a
+// tray update, activation, a peek), which delivers what other threads send meanwhile. There an
+// event that would start something is noted, and runs once the handler under way returns.
+#ifndef HARKWIN_DISPATCH_H
+#define HARKWIN_DISPATCH_H
+
+#include "core/app_state.h"
+
+// The routing table (core/dialog_proc.cpp): runs the handler of a message whose fate is to run.
+INT_PTR RouteMessage(AppState* app, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Gives the message its fate (the table in core/dispatch.cpp): runs it, notes it, or drops it.
+INT_PTR Dispatch(AppState* app, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void ResetDispatch(AppState* app);
+// Start-up failed or the exit sequence has begun: nothing starts any more.
+void BeginEnding(AppState* app);
+
+// The program's own loops. The exit question returns the answer, or 0 when it was not asked:
+// it is open already, or the program is ending. It answers every close request so far.
+int AskExitQuestion(AppState* app, const char* text, const char* caption, UINT style);
+// The tray menu; returns the chosen command, or 0.
+UINT TrackTrayMenu(AppState* app, HMENU menu, UINT flags, int x, int y);
+// The platform's default handling of a system command, of a request for the system menu, or
+// of a right click on the caption: a loop of ours when it opens the system menu, a move or a size.
+void RunSystemCommand(AppState* app, UINT message, WPARAM wParam, LPARAM lParam);
+
+// A menu, move or size loop is open: one of ours, or one the platform reports for a window of
+// this thread (a field's context menu, say).
+bool LoopOpen(const AppState* app);
+// A close request was noted and waits for its question.
+bool CloseNoted(const AppState* app);
+
+// A request of the program to itself (Exit, OK's Apply, the menu's rows): it runs at once, as
+// part of the handler that made it.
+void SendToSelf(AppState* app, UINT message, WPARAM wParam, LPARAM lParam);
+
+#endif
