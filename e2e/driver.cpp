@@ -287,9 +287,8 @@ static void QuestionKeepsTheKeyboard() {
     ExpectConfirmedExit(&program, "Y from the keyboard", false);
 }
 
-// What the program knows of open loops it asks of the platform: a stray menu notice from
-// another program takes nothing away, a dropped list closes as the system menu opens, and a
-// close request ends a keyboard move at once.
+// What the program knows of open loops it asks of the platform: a dropped list closes as the
+// system menu opens, and a close request ends a keyboard move at once.
 static void LoopsFromThePlatform() {
     Program program;
     if (!Begin("# loops as the platform reports them", &program)) return;
@@ -302,14 +301,6 @@ static void LoopsFromThePlatform() {
         WaitFor("the question answered", 3000, [&] { return !FindProgramWindow(&program, "Question", true); });
         Foreground(dialog);
     };
-    PostMessageA(dialog, WM_ENTERMENULOOP, FALSE, 0);
-    askedAndAnswered("after a stray menu notice");
-    RECT menu;
-    Check(OpenTrayMenu(&menu), "after a stray menu notice, a right click on the icon opens the tray menu");
-    Press(VK_ESCAPE);
-    WaitFor("the tray menu closed", 3000, [] { return !FindMenuWindow(); });
-    Foreground(dialog);
-
     HWND port = GetDlgItem(dialog, IDC_PORT);
     Alt('p');
     Chord(VK_MENU, VK_DOWN, true);

@@ -1,8 +1,6 @@
-// Activation and the tray record while another handler is under way; the orders of events
-// themselves are explored in exploration_test.cpp.
+// Activation while the exit question is open; the orders of events themselves are explored in
+// exploration_test.cpp.
 #include "tests/program/fixture.h"
-
-#include "tray/status.h"
 
 static WNDPROC g_dialogProc;
 static int g_dialogActivations;
@@ -53,16 +51,4 @@ TEST_F(ProgramTest, ActivationGoesToTheBoxInFront) {
     SendMessageA(window, WM_APP_NOTIFY, 0, WM_LBUTTONDBLCLK);
     EXPECT_EQ(window, GetActiveWindow());
     EXPECT_TRUE(IsChild(window, GetFocus()));
-}
-
-// A shell restart delivered inside a tray update that leaves the tooltip alone.
-TEST_F(ProgramTest, AShellRestartInsideATrayUpdateAddsTheTooltipToo) {
-    OpenDialog();
-    g_spy.onTray = [&](DWORD message) {
-        if (message == NIM_MODIFY) SendMessageA(window, g_app.taskbarCreated, 0, 0);
-    };
-    g_spy.log.clear();
-    SetStatus(&g_app, StatusOffline, 0, false);
-    g_spy.onTray = nullptr;
-    EXPECT_EQ(7u, g_spy.lastTray.uFlags) << ::testing::PrintToString(g_spy.log);
 }
