@@ -30,10 +30,10 @@ enum Fate { Drop, Run, Note };
 // request gives way to it: its loop would keep the question waiting.
 const Fate Fates[PlaceCount][KindCount] = {
     //                   Forgery Quiet Starts OpensLoop CloseRequest
-    /* Ending */          {Drop, Run, Drop, Drop, Drop},
+    /* Ending */ {Drop, Run, Drop, Drop, Drop},
     /* HandlerUnderWay */ {Drop, Run, Note, Note, Note},
-    /* InLoop */          {Drop, Run, Run, Note, Note},
-    /* Free */            {Drop, Run, Run, Run, Run},
+    /* InLoop */ {Drop, Run, Run, Note, Note},
+    /* Free */ {Drop, Run, Run, Run, Run},
 };
 
 EventKind KindOf(const AppState* app, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -71,7 +71,9 @@ int Index(const char* name) {
 bool Named(int event, const char* name) { return event == Index(name); }
 bool IsClose(int event) { return std::string(Events[event].effects).find(Asked) != std::string::npos; }
 // A tray menu or a system command gives way to a close request noted with it.
-bool OpensLoop(int event) { return Events[event].message == WM_SYSCOMMAND || Named(event, "rclick") || Named(event, "caption"); }
+bool OpensLoop(int event) {
+    return Events[event].message == WM_SYSCOMMAND || Named(event, "rclick") || Named(event, "caption");
+}
 
 struct Step {
     int event;
@@ -111,7 +113,7 @@ struct Trial {
     int scopes = 0;
     int floor = 1;           // the first point the next step may arrive at
     int pointsInScript = 0;  // those reached before the last close request
-    int requests = 0;  // close requests since the last question
+    int requests = 0;        // close requests since the last question
     bool questionOpen = false, answerYes = false, lastRequest = false;
     UINT menuChoice = 0;
 };
@@ -166,7 +168,8 @@ int Reach(const char* kind, bool isLoop) {
 // Inside the platform's call still, once the loop has ended.
 void DeliverLeftOver(int point, const char* kind) {
     Trial& run = *g_trial;
-    while (run.next < run.script.size() && run.script[run.next].at == point) Deliver(run.script[run.next++], kind, true);
+    while (run.next < run.script.size() && run.script[run.next].at == point)
+        Deliver(run.script[run.next++], kind, true);
 }
 
 void SetLoopFlags() {
@@ -216,7 +219,8 @@ int Question(const char* text, const char*, UINT) {
     if (run.questionOpen) Fault("a question inside the question");
     if (run.requests == 0) Fault("a question that no close request asked for");
     run.requests = 0;
-    if (!run.loops.empty() && !Attached(run.loops.back())) Fault(std::string("the question opened inside the ") + run.loops.back().name);
+    if (!run.loops.empty() && !Attached(run.loops.back()))
+        Fault(std::string("the question opened inside the ") + run.loops.back().name);
     run.questionOpen = true;
     run.answerYes = false;
     EnableWindow(run.window, FALSE);  // the box disables its owner
@@ -241,8 +245,7 @@ LRESULT PlatformLoop(UINT message, WPARAM wParam) {
     Trial& run = *g_trial;
     WPARAM command = wParam & 0xFFF0;
     if (message == WM_CANCELMODE) {
-        for (Loop& loop : run.loops)
-            loop.cancelled |= loop.owner == run.window;
+        for (Loop& loop : run.loops) loop.cancelled |= loop.owner == run.window;
     } else if (message == WM_SYSCOMMAND && command == SC_CLOSE) {
         SendMessageA(run.window, WM_CLOSE, 0, 0);
     } else if (message == WM_SYSCOMMAND && command == SC_MINIMIZE) {
@@ -288,7 +291,8 @@ INT_PTR CALLBACK Traced(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     INT_PTR result = ConfigDialogProc(window, message, wParam, lParam);
     --run->depth.back();
     if (outermost) CloseScope(scope);
-    if (message == WM_ENTERMENULOOP && result) Fault("WM_ENTERMENULOOP answered TRUE: the dialog manager never sees it");
+    if (message == WM_ENTERMENULOOP && result)
+        Fault("WM_ENTERMENULOOP answered TRUE: the dialog manager never sees it");
     return result;
 }
 
@@ -323,10 +327,10 @@ void Deliver(const Step& item, const char* where, bool insideLoop) {
     run.floor = item.at ? item.at : (int)run.points.size() + 1;
     // Due by the end of the handler under way; inside a loop, of the handler that opened it.
     size_t f = run.depth.size() - 1;
-    int scope = run.depth[f] > 0 ? run.handlerScope[f]
+    int scope = run.depth[f] > 0                ? run.handlerScope[f]
                 : f > 0 && run.depth[f - 1] > 0 ? run.handlerScope[f - 1]
-                : f > 0                          ? run.loopScope[f]
-                                                 : run.scopes + 1;
+                : f > 0                         ? run.loopScope[f]
+                                                : run.scopes + 1;
     bool excused = g_app.dispatch.ending || (IsClose(item.event) && run.questionOpen);
     run.expected.push_back(Expectation{item.event, g_spy.log.size(), scope, excused});
     if (IsClose(item.event) && !excused) {
@@ -383,17 +387,20 @@ void CheckEnd(Trial& run) {
             break;
         }
     for (size_t i = 0; i < g_spy.log.size(); ++i)
-        for (const char* effect : {"TrackPopupMenuEx", "socket", "Shell_NotifyIcon ADD", "SetTimer 1", "RegCreateKeyEx"})
+        for (const char* effect :
+             {"TrackPopupMenuEx", "socket", "Shell_NotifyIcon ADD", "SetTimer 1", "RegCreateKeyEx"})
             if (!run.used[i] && Effect(g_spy.log[i], effect, i)) Fault("done once more: " + g_spy.log[i]);
     if (!g_app.dispatch.ending) {
         run.lastRequest = true;
         ++run.requests;
         SendMessageA(run.window, WM_CLOSE, 0, 0);
-        if (!g_app.dispatch.ending) Fault("a close request at the end was not asked, or its Yes did not end the program");
+        if (!g_app.dispatch.ending)
+            Fault("a close request at the end was not asked, or its Yes did not end the program");
     }
     bool deleted = false;
     for (const std::string& call : g_spy.log) {
-        if (call.compare(0, 16, "Shell_NotifyIcon") == 0 && deleted) Fault("the tray changed after the icon was deleted");
+        if (call.compare(0, 16, "Shell_NotifyIcon") == 0 && deleted)
+            Fault("the tray changed after the icon was deleted");
         if (call.compare(0, 23, "Shell_NotifyIcon DELETE") == 0) deleted = true;
         if (call.compare(0, 17, "PostMessage 0x10 ") == 0 || call.compare(0, 18, "PostMessage 0x400 ") == 0 ||
             call.compare(0, 18, "PostMessage 0x112 ") == 0)
@@ -530,10 +537,13 @@ TEST(Exploration, EveryOrderOfEventsUpToTheBound) {
     }
     DWORD start = GetTickCount();
     int explored = 0, failed = 0;
-    auto isLoop = [](const std::string& kind) { return kind.find("menu") != std::string::npos || kind == "question" || kind == "move"; };
+    auto isLoop = [](const std::string& kind) {
+        return kind.find("menu") != std::string::npos || kind == "question" || kind == "move";
+    };
     auto fits = [](int event, const std::string& kind) {
         Answer answer = Events[event].answer;
-        return answer == Sent || (answer == AnswerYes && kind == "question") || (answer == ChooseExit && kind == "tray-menu");
+        return answer == Sent || (answer == AnswerYes && kind == "question") ||
+               (answer == ChooseExit && kind == "tray-menu");
     };
     // Tries each event at the top and at each point from the last item's on, then extends each.
     std::function<void(const std::vector<Step>&, const Trial&)> extend = [&](const std::vector<Step>& script,
