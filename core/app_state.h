@@ -26,11 +26,12 @@ struct NotedEvent {
 
 // Where the thread is: all that decides an event's fate. Only core/dispatch.cpp changes it.
 struct DispatchState {
-    int handlers;  // our handlers under way since the innermost loop of ours opened
-    int ownLoops;  // menu, move or size loops of ours open (the tray menu, the system menu, ...)
-    bool ownMove;  // one of them is a move or a size
-    bool asking;   // the exit question is open
-    bool ending;   // start-up failed or the exit sequence has begun
+    int handlers;     // our handlers under way since the innermost loop of ours opened
+    int ownLoops;     // menu, move or size loops of ours open (the tray menu, the system menu, ...)
+    bool ownMove;     // one of them is a move or a size
+    bool asking;      // the exit question is open
+    bool ending;      // start-up failed or the exit sequence has begun
+    bool closeNoted;  // a close request waits for its question
     unsigned notedCount;
     NotedEvent noted[16];  // in the order they arrived
 };

@@ -14,7 +14,6 @@ static void InitDialog(AppState* app, HWND window) {
     app->window = window;
     app->stashedIcon = 0;
     app->pendingLookup = 0;
-    ResetDispatch(app);
     // A shell that restarts forgets every icon and says so with this message.
     app->taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
 

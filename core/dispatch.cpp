@@ -36,6 +36,9 @@ const Fate Fates[PlaceCount][KindCount] = {
     /* Free */ {Drop, Run, Run, Run, Run},
 };
 
+// The open question answers a close request: it starts nothing.
+EventKind CloseKind(const AppState* app) { return app->dispatch.asking ? Quiet : CloseRequest; }
+
 EventKind KindOf(const AppState* app, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG: return window == app->window ? Forgery : Quiet;
@@ -43,14 +46,14 @@ EventKind KindOf(const AppState* app, HWND window, UINT message, WPARAM wParam, 
     // button up would wait for ever. A real one goes to the dialog manager.
     case WM_NCLBUTTONDOWN:
     case WM_NCLBUTTONDBLCLK: return GetKeyState(VK_LBUTTON) < 0 ? Quiet : Forgery;
-    case WM_CLOSE: return CloseRequest;
-    case WM_SYSCOMMAND: return (wParam & 0xFFF0) == SC_CLOSE ? CloseRequest : OpensLoop;
+    case WM_CLOSE: return CloseKind(app);
+    case WM_SYSCOMMAND: return (wParam & 0xFFF0) == SC_CLOSE && !app->dispatch.asking ? CloseRequest : OpensLoop;
     case WM_POPUPSYSTEMMENU:
     case WM_CONTEXTMENU: return OpensLoop;
     case WM_TIMER: return wParam == IDT_POLL || wParam == IDT_FLASH ? Starts : Quiet;
     case WM_COMMAND:
         if (HIWORD(wParam) != BN_CLICKED) return Quiet;
-        if (LOWORD(wParam) == IDC_EXIT) return CloseRequest;
+        if (LOWORD(wParam) == IDC_EXIT) return CloseKind(app);
         // A check box only enables Apply.
         return LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDC_APPLY ? Starts : Quiet;
     case WM_APP_NOTIFY:  // in the routing table's order
@@ -97,12 +100,17 @@ void EndLoops(AppState* app) {
     if (moving) (void)PostMessageA(app->window, WM_LBUTTONUP, 0, 0);  // lost only with a full queue
 }
 
+// What opens no loop is kept ahead of what opens one, which would keep it waiting; the same
+// event noted twice runs once, as a timer's does.
 void NoteEvent(DispatchState* d, UINT message, WPARAM wParam, LPARAM lParam, EventKind kind) {
+    if (kind == CloseRequest) d->closeNoted = true;  // one question answers them all
     for (unsigned i = 0; i < d->notedCount; ++i)
-        if (kind == CloseRequest && d->noted[i].kind == CloseRequest) return;  // one question answers them all
-    // Only a program that floods us sends so many under one handler.
-    if (d->notedCount == sizeof d->noted / sizeof d->noted[0]) return;
-    d->noted[d->notedCount++] = NotedEvent{message, wParam, lParam, kind};
+        if (d->noted[i].message == message && d->noted[i].wParam == wParam && d->noted[i].lParam == lParam) return;
+    // Only a program that floods us sends so many different ones under one handler.
+    if (kind == CloseRequest || d->notedCount == sizeof d->noted / sizeof d->noted[0]) return;
+    unsigned at = d->notedCount++;
+    for (; at > 0 && kind != OpensLoop && d->noted[at - 1].kind == OpensLoop; --at) d->noted[at] = d->noted[at - 1];
+    d->noted[at] = NotedEvent{message, wParam, lParam, kind};
 }
 
 void Forget(DispatchState* d, unsigned index) {
@@ -110,44 +118,43 @@ void Forget(DispatchState* d, unsigned index) {
     --d->notedCount;
 }
 
-NotedEvent Take(DispatchState* d, unsigned index) {
-    NotedEvent taken = d->noted[index];
-    Forget(d, index);
-    return taken;
+// Inside a loop, what opens no loop runs as it would have on arrival, the rest waits for the
+// loop to return. Then a close request comes last, since its question waits for the user, and
+// takes the place of any loop noted with it.
+bool TakeNext(DispatchState* d, bool inLoop, NotedEvent* next) {
+    if (d->notedCount > 0 && (d->noted[0].kind != OpensLoop || (!inLoop && !d->closeNoted))) {
+        *next = d->noted[0];
+        Forget(d, 0);
+        return true;
+    }
+    if (inLoop || !d->closeNoted) return false;
+    d->notedCount = 0;
+    d->closeNoted = false;
+    *next = NotedEvent{WM_CLOSE, 0, 0, CloseRequest};
+    return true;
 }
 
-bool HoldsClose(const DispatchState* d) {
-    for (unsigned i = 0; i < d->notedCount; ++i)
-        if (d->noted[i].kind == CloseRequest) return true;
-    return false;
+// A loop of ours returns into the handler that opened it, which runs what was noted; the
+// platform's (a field's context menu) into the dialog's loop, which our timer wakes.
+void WaitForLoop(AppState* app) {
+    if (app->dispatch.ownLoops == 0) (void)SetTimer(app->window, IDT_NOTED, USER_TIMER_MINIMUM, 0);
 }
 
-// What opens no loop first, in the order noted; then what opens one; a close request last,
-// since its question waits for the user, and it takes the place of any loop noted with it.
-NotedEvent TakeNext(DispatchState* d) {
-    for (unsigned i = 0; i < d->notedCount; ++i)
-        if (d->noted[i].kind != OpensLoop && d->noted[i].kind != CloseRequest) return Take(d, i);
-    if (HoldsClose(d))
-        for (unsigned i = d->notedCount; i-- > 0;)
-            if (d->noted[i].kind == OpensLoop) Forget(d, i);
-    return Take(d, 0);  // the first loop, or the close request alone
-}
-
-// Each noted event runs by the same route, as an outermost handler, once no loop is open. A
-// loop of ours returns into the handler that opened it, which comes here; the platform's (a
-// field's context menu) returns into the dialog's loop, which our timer then wakes.
+// Each noted event runs by the same route, as an outermost handler.
 void RunNoted(AppState* app) {
     DispatchState* d = &app->dispatch;
-    if (d->notedCount == 0) return;
-    while (d->notedCount > 0 && !d->ending && !LoopOpen(app)) {
-        NotedEvent next = TakeNext(d);
+    NotedEvent next;
+    while (!d->ending && (d->notedCount > 0 || d->closeNoted)) {
+        bool inLoop = LoopOpen(app);
+        if (!TakeNext(d, inLoop, &next)) {
+            if (d->closeNoted) EndLoops(app);  // it came under a handler inside the loop
+            WaitForLoop(app);
+            return;
+        }
         ++d->handlers;
         (void)RouteMessage(app, app->window, next.message, next.wParam, next.lParam);  // our own handlers
         --d->handlers;
     }
-    if (d->ending) d->notedCount = 0;
-    if (d->notedCount > 0 && d->ownLoops == 0)
-        (void)SetTimer(app->window, IDT_NOTED, USER_TIMER_MINIMUM, 0);  // refused, they wait for the next message
 }
 
 INT_PTR RunHandler(AppState* app, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -171,25 +178,18 @@ void LeaveOwnLoop(DispatchState* d, int outer) { d->handlers = outer; }
 
 INT_PTR Dispatch(AppState* app, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     EventKind kind = KindOf(app, window, message, wParam, lParam);
-    Place place = PlaceOf(app);
+    Place place = kind <= Quiet ? Free : PlaceOf(app);  // their fate is the same everywhere
     switch (Fates[place][kind]) {
     case Drop: return TRUE;
     case Note:
         NoteEvent(&app->dispatch, message, wParam, lParam, kind);
-        if (place == InLoop) {
-            if (kind == CloseRequest) EndLoops(app);
-            RunNoted(app);  // a loop is open: sets the timer where the loop is not ours
-        }
+        if (place != InLoop) return TRUE;
+        if (kind == CloseRequest) EndLoops(app);
+        WaitForLoop(app);
         return TRUE;
     case Run: break;
     }
     return RunHandler(app, window, message, wParam, lParam);
-}
-
-void ResetDispatch(AppState* app) {
-    int handlers = app->dispatch.handlers;  // the initialisation under way among them
-    app->dispatch = DispatchState();
-    app->dispatch.handlers = handlers;
 }
 
 void BeginEnding(AppState* app) { app->dispatch.ending = true; }
@@ -197,8 +197,7 @@ void BeginEnding(AppState* app) { app->dispatch.ending = true; }
 int AskExitQuestion(AppState* app, const char* text, const char* caption, UINT style) {
     DispatchState* d = &app->dispatch;
     if (d->asking || d->ending) return 0;
-    for (unsigned i = d->notedCount; i-- > 0;)
-        if (d->noted[i].kind == CloseRequest) Forget(d, i);  // this question answers every request so far
+    d->closeNoted = false;  // this question answers every request so far
     d->asking = true;
     int outer = EnterOwnLoop(d);
     int answer = MessageBoxA(app->window, text, caption, style);
@@ -217,30 +216,29 @@ UINT TrackTrayMenu(AppState* app, HMENU menu, UINT flags, int x, int y) {
     return (UINT)chosen;
 }
 
-// The loop is counted as ours until the platform's call returns: its last notices
-// (WM_EXITMENULOOP) come after the platform has stopped reporting it.
+// Held as a loop of ours until the platform's call returns: its last notices (WM_EXITMENULOOP)
+// come after the platform has stopped reporting it, and a command that opens no menu, move or
+// size may still track the mouse in a loop (a scroll bar's, help mode).
 void RunSystemCommand(AppState* app, UINT message, WPARAM wParam, LPARAM lParam) {
     DispatchState* d = &app->dispatch;
     WPARAM command = wParam & 0xFFF0;
-    bool moves = message == WM_SYSCOMMAND && (command == SC_MOVE || command == SC_SIZE);
-    if (message == WM_SYSCOMMAND && !moves && command != SC_KEYMENU && command != SC_MOUSEMENU) {
-        // A minimise, a close, a restore: what they send arrives under this handler.
-        (void)DefWindowProcA(app->window, message, wParam, lParam);  // these have no result to give
-        return;
-    }
     bool outerMove = d->ownMove;
     int outer = EnterOwnLoop(d);
     ++d->ownLoops;
-    d->ownMove = outerMove || moves;
-    (void)DefWindowProcA(app->window, message, wParam, lParam);
+    d->ownMove = outerMove || (message == WM_SYSCOMMAND && (command == SC_MOVE || command == SC_SIZE));
+    (void)DefWindowProcA(app->window, message, wParam, lParam);  // these have no result to give
     d->ownMove = outerMove;
     --d->ownLoops;
     LeaveOwnLoop(d, outer);
 }
 
-bool LoopOpen(const AppState* app) { return app->dispatch.ownLoops > 0 || PlatformLoops() != 0; }
+void ForgetNoted(AppState* app, UINT message, WPARAM wParam) {
+    DispatchState* d = &app->dispatch;
+    for (unsigned i = d->notedCount; i-- > 0;)
+        if (d->noted[i].message == message && d->noted[i].wParam == wParam) Forget(d, i);
+}
 
-bool CloseNoted(const AppState* app) { return HoldsClose(&app->dispatch); }
+bool LoopOpen(const AppState* app) { return app->dispatch.ownLoops > 0 || PlatformLoops() != 0; }
 
 void SendToSelf(AppState* app, UINT message, WPARAM wParam, LPARAM lParam) {
     (void)RouteMessage(app, app->window, message, wParam, lParam);  // the result of our own handlers

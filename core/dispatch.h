@@ -15,7 +15,6 @@ INT_PTR RouteMessage(AppState* app, HWND window, UINT message, WPARAM wParam, LP
 
 // Gives the message its fate (the table in core/dispatch.cpp): runs it, notes it, or drops it.
 INT_PTR Dispatch(AppState* app, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-void ResetDispatch(AppState* app);
 // Start-up failed or the exit sequence has begun: nothing starts any more.
 void BeginEnding(AppState* app);
 
@@ -25,14 +24,16 @@ int AskExitQuestion(AppState* app, const char* text, const char* caption, UINT s
 // The tray menu; returns the chosen command, or 0.
 UINT TrackTrayMenu(AppState* app, HMENU menu, UINT flags, int x, int y);
 // The platform's default handling of a system command, of a request for the system menu, or
-// of a right click on the caption: a loop of ours when it opens the system menu, a move or a size.
+// of a right click on the caption, as a loop of ours: the system menu, a move, a size.
 void RunSystemCommand(AppState* app, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Forgets the noted events with this message and wParam: a closed socket's notices, whose
+// handle the next socket may be given.
+void ForgetNoted(AppState* app, UINT message, WPARAM wParam);
 
 // A menu, move or size loop is open: one of ours, or one the platform reports for a window of
 // this thread (a field's context menu, say).
 bool LoopOpen(const AppState* app);
-// A close request was noted and waits for its question.
-bool CloseNoted(const AppState* app);
 
 // A request of the program to itself (Exit, OK's Apply, the menu's rows): it runs at once, as
 // part of the handler that made it.

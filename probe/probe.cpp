@@ -1,5 +1,6 @@
 #include "probe/probe.h"
 
+#include "core/dispatch.h"
 #include "core/host.h"
 #include "probe/classify.h"
 #include "tray/status.h"
@@ -33,6 +34,7 @@ void CloseProbeSocket(AppState* app) {
     closesocket(closed);  // nothing to do if it fails: the handle is dropped either way
     app->socket = INVALID_SOCKET;
     DiscardQueuedConnectNotices(app, closed);
+    ForgetNoted(app, WM_APP_NOTIFY, closed);
 }
 
 void AbandonTarget(AppState* app) {

@@ -25,7 +25,7 @@ void ShowTrayMenu(AppState* app) {
     (void)GetCursorPos(&cursor);  // on failure the menu opens at the corner, still usable
     BringForward(FrontWindow(app));
     // A close request delivered meanwhile is asked next: the menu would only keep it waiting.
-    if (CloseNoted(app)) return;
+    if (app->dispatch.closeNoted) return;
     UINT flags = TPM_RETURNCMD | TPM_NONOTIFY | TPM_BOTTOMALIGN | TPM_RIGHTALIGN | TPM_RIGHTBUTTON;
     UINT chosen = TrackTrayMenu(app, app->popup, flags, cursor.x, cursor.y);
     if (chosen == ID_TRAY_CONFIGURATION) SendToSelf(app, WM_APP_NOTIFY, app->trayIcon.uID, WM_LBUTTONDBLCLK);
