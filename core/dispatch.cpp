@@ -25,16 +25,19 @@ enum Place {
 
 enum Fate { Drop, Run, Note };
 
-// Noted events run once the handler under way returns, or the loop they arrived in; a close
-// request noted in a loop also ends it. A right click or system command noted with a close
-// request gives way to it: its loop would keep the question waiting.
+// A noted event runs once the handler under way returns, or, if it opens a loop or asks, once
+// the loop it came in has returned; a close request noted in a loop also ends it. A right click
+// or system command noted with a close request gives way to it: its loop would keep the
+// question waiting.
+// clang-format off
 const Fate Fates[PlaceCount][KindCount] = {
-    //                   Forgery Quiet Starts OpensLoop CloseRequest
-    /* Ending */ {Drop, Run, Drop, Drop, Drop},
-    /* HandlerUnderWay */ {Drop, Run, Note, Note, Note},
-    /* InLoop */ {Drop, Run, Run, Note, Note},
-    /* Free */ {Drop, Run, Run, Run, Run},
+    //                     Forgery Quiet Starts OpensLoop CloseRequest
+    /* Ending */          {Drop,   Run,  Drop,  Drop,     Drop},
+    /* HandlerUnderWay */ {Drop,   Run,  Note,  Note,     Note},
+    /* InLoop */          {Drop,   Run,  Run,   Note,     Note},
+    /* Free */            {Drop,   Run,  Run,   Run,      Run},
 };
+// clang-format on
 
 // The open question answers a close request: it starts nothing.
 EventKind CloseKind(const AppState* app) { return app->dispatch.asking ? Quiet : CloseRequest; }

@@ -147,20 +147,6 @@ TEST_F(ProgramTest, ProgramMainRunsTheDialogUntilAConfirmedExit) {
     EXPECT_EQ(1u, SpyCalls("WSAStartup 0x101").size());
 }
 
-TEST_F(ProgramTest, ExitAnsweredNoChangesNothing) {
-    OpenDialog();
-    ShowWindow(window, SW_SHOW);
-    g_spy.log.clear();
-    g_spy.messageBox = [](const char*, const char*, UINT) { return IDNO; };
-    EXPECT_EQ(TRUE, ConfigDialogProc(window, WM_CLOSE, 0, 0));
-    EXPECT_EQ(std::vector<std::string>({"MessageBox Are you sure you want to exit?|Question|0x24|owned"}), g_spy.log);
-    EXPECT_TRUE(IsWindowVisible(window));
-    EXPECT_TRUE(g_app.settings.Host != nullptr);
-    // Still running: a tick still probes.
-    Tick();
-    EXPECT_TRUE(Logged("socket"));
-}
-
 TEST_F(ProgramTest, ExitAnsweredYesRunsTheSequenceOnceInOrder) {
     WriteDword("Behaviors", 0x82810280);  // Trying flashes
     WriteString("Host", "name.invalid");

@@ -265,25 +265,6 @@ void EndMenus() {
     for (Loop& loop : g_trial->loops) loop.cancelled |= loop.flags != GUI_INMOVESIZE && !Attached(loop);
 }
 
-// The host is a name: the first tick asks for it, and the reply gives 127.0.0.1.
-HANDLE Lookup(const char*, char* buffer, int) {
-    struct Entry {
-        hostent entry;
-        char* list[2];
-        char* aliases[1];
-        u_long address;
-    }* e = (Entry*)buffer;
-    ZeroMemory(e, sizeof *e);
-    e->address = inet_addr("127.0.0.1");
-    e->list[0] = (char*)&e->address;
-    e->entry.h_addr_list = e->list;
-    e->entry.h_aliases = e->aliases;
-    e->entry.h_addrtype = AF_INET;
-    e->entry.h_length = 4;
-    e->entry.h_name = (char*)"harkwin.test";
-    return (HANDLE)0x4242;
-}
-
 INT_PTR CALLBACK Traced(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     Trial* run = g_trial;
     if (!run) return ConfigDialogProc(window, message, wParam, lParam);
@@ -439,7 +420,7 @@ Trial Play(const std::vector<Step>& script, const AppState& initialised) {
     g_spy.trackPopup = TrayMenu;
     g_spy.platformLoop = PlatformLoop;
     g_spy.endMenu = EndMenus;
-    g_spy.lookup = Lookup;
+    g_spy.lookup = [](const char*, char*, int) { return (HANDLE)0x4242; };  // its reply finds no address
     g_spy.connect = [](SOCKET, const sockaddr*) {
         WSASetLastError(WSAEWOULDBLOCK);
         return SOCKET_ERROR;
