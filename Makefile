@@ -44,7 +44,7 @@ dist: build
 STORM_EVENTS ?= 2000
 STORM_SEED ?=
 storm: build
-	STORM_EVENTS=$(STORM_EVENTS) STORM_SEED=$(STORM_SEED) e2e/sandbox.sh wine \
+	STORM_EVENTS=$(STORM_EVENTS) STORM_SEED=$(STORM_SEED) e2e/sandbox.sh e2e/verdict.sh e2e wine \
 	    $(BUILD)/win-x86_64/storm.exe $(BUILD)/win-x86_64/Harkwin.exe
 
 # One journey of the driver again and again in one sandbox, each run alone: JOURNEY (default

@@ -46,7 +46,7 @@ failed=0
 for i in $(seq "$runs"); do
     log=$build/journey-$i.log
     if step "${JOURNEY_LIMIT:-300}" "run $i of $runs of the $journey journey" \
-        wine "$win64/driver.exe" "$win64/Harkwin.exe" - "$journey" >"$log" 2>&1; then
+        "$(dirname "$0")/../e2e/verdict.sh" e2e wine "$win64/driver.exe" "$win64/Harkwin.exe" - "$journey" >"$log" 2>&1; then
         rm -f "$log"
     else
         failed=$((failed + 1))
