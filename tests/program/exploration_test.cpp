@@ -496,7 +496,7 @@ TEST(Exploration, NamedSequences) {
         {"a right click sent during the probe's closesocket runs once the probe has started",
          "poll@top poll@top rclick@3:closesocket"},
         {"a right click sent during a connect result's tray update runs once the result is done",
-         "poll@top resolved@top connected@top rclick@2:Shell_NotifyIconA"},
+         "poll@top connected@top rclick@2:Shell_NotifyIconA"},
         {"a stray menu notice takes neither the exit nor the tray menu away", "entermenu@top rclick@top close@top"},
         {"a right click inside a tick's tray update inside the question that a system menu's close asked",
          "sysmenu@top close@1:system-menu poll@2:question rclick@3:Shell_NotifyIconA"},
