@@ -18,7 +18,7 @@ enum EventKind {
 enum Place {
     Ending,           // start-up failed or the exit sequence has begun
     HandlerUnderWay,  // delivered by a platform call that waits, inside one of our handlers
-    InLoop,           // a menu, move or size loop is open, ours or the platform's
+    InLoop,           // a menu, move or size loop is open, ours or the platform's, or ending
     Free,             // the dialog's own loop, or the exit question's
     PlaceCount
 };
@@ -89,18 +89,19 @@ DWORD PlatformLoops() {
 Place PlaceOf(const AppState* app) {
     if (app->dispatch.ending) return Ending;
     if (app->dispatch.handlers > 0) return HandlerUnderWay;
-    return LoopOpen(app) ? InLoop : Free;
+    // A close request still noted waits for a loop that is ending: no other loop may open first.
+    return LoopOpen(app) || app->dispatch.closeNoted ? InLoop : Free;
 }
 
 // Ends whatever menu, move or size loop is open, so that a close request is asked at once.
 void EndLoops(AppState* app) {
-    // The platform stops reporting a move once its capture changes; its loop runs on.
-    bool moving = app->dispatch.ownMove || (PlatformLoops() & GUI_INMOVESIZE) != 0;
     (void)EndMenu();  // any menu of the thread's, a field's too; false when none is open
     // The default handling ends the window's menus and its capture. Some platforms end a move
     // or size loop that lost its capture only on a button-up, Enter or Esc.
     (void)DefWindowProcA(app->window, WM_CANCELMODE, 0, 0);
-    if (moving) (void)PostMessageA(app->window, WM_LBUTTONUP, 0, 0);  // lost only with a full queue
+    // Every move or size is ours (RunSystemCommand): the platform stops reporting it once its
+    // capture changes, though its loop runs on.
+    if (app->dispatch.ownMove) (void)PostMessageA(app->window, WM_LBUTTONUP, 0, 0);  // lost only with a full queue
 }
 
 // What opens no loop is kept ahead of what opens one, which would keep it waiting; the same
@@ -140,7 +141,7 @@ bool TakeNext(DispatchState* d, bool inLoop, NotedEvent* next) {
 // A loop of ours returns into the handler that opened it, which runs what was noted; the
 // platform's (a field's context menu) into the dialog's loop, which our timer wakes.
 void WaitForLoop(AppState* app) {
-    if (app->dispatch.ownLoops == 0) (void)SetTimer(app->window, IDT_NOTED, USER_TIMER_MINIMUM, 0);
+    if (app->dispatch.ownLoops == 0) (void)SetTimer(app->window, IDT_NOTED, 50, 0);  // a menu may stay open long
 }
 
 // Each noted event runs by the same route, as an outermost handler.
@@ -186,9 +187,9 @@ INT_PTR Dispatch(AppState* app, HWND window, UINT message, WPARAM wParam, LPARAM
     case Drop: return TRUE;
     case Note:
         NoteEvent(&app->dispatch, message, wParam, lParam, kind);
-        if (place != InLoop) return TRUE;
-        if (kind == CloseRequest) EndLoops(app);
-        WaitForLoop(app);
+        // A loop may be open under the handler too: a field's menu another program opened.
+        if (kind == CloseRequest && (place == InLoop || LoopOpen(app))) EndLoops(app);
+        if (place == InLoop) WaitForLoop(app);
         return TRUE;
     case Run: break;
     }
@@ -200,7 +201,10 @@ void BeginEnding(AppState* app) { app->dispatch.ending = true; }
 int AskExitQuestion(AppState* app, const char* text, const char* caption, UINT style) {
     DispatchState* d = &app->dispatch;
     if (d->asking || d->ending) return 0;
-    d->closeNoted = false;  // this question answers every request so far
+    // This question answers every request so far, and takes the place of any loop noted with them.
+    d->closeNoted = false;
+    for (unsigned i = d->notedCount; i-- > 0;)
+        if (d->noted[i].kind == OpensLoop) Forget(d, i);
     d->asking = true;
     int outer = EnterOwnLoop(d);
     int answer = MessageBoxA(app->window, text, caption, style);
@@ -235,10 +239,13 @@ void RunSystemCommand(AppState* app, UINT message, WPARAM wParam, LPARAM lParam)
     LeaveOwnLoop(d, outer);
 }
 
-void ForgetNoted(AppState* app, UINT message, WPARAM wParam) {
+void ForgetConnectNotices(AppState* app, SOCKET closed) {
     DispatchState* d = &app->dispatch;
-    for (unsigned i = d->notedCount; i-- > 0;)
-        if (d->noted[i].message == message && d->noted[i].wParam == wParam) Forget(d, i);
+    for (unsigned i = d->notedCount; i-- > 0;) {
+        const NotedEvent& e = d->noted[i];
+        if (e.message == WM_APP_NOTIFY && e.wParam == (WPARAM)closed && WSAGETSELECTEVENT(e.lParam) == FD_CONNECT)
+            Forget(d, i);
+    }
 }
 
 bool LoopOpen(const AppState* app) { return app->dispatch.ownLoops > 0 || PlatformLoops() != 0; }

@@ -27,9 +27,8 @@ UINT TrackTrayMenu(AppState* app, HMENU menu, UINT flags, int x, int y);
 // of a right click on the caption, as a loop of ours: the system menu, a move, a size.
 void RunSystemCommand(AppState* app, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Forgets the noted events with this message and wParam: a closed socket's notices, whose
-// handle the next socket may be given.
-void ForgetNoted(AppState* app, UINT message, WPARAM wParam);
+// Forgets a closed socket's noted connect notices: the next socket may be given its handle.
+void ForgetConnectNotices(AppState* app, SOCKET closed);
 
 // A menu, move or size loop is open: one of ours, or one the platform reports for a window of
 // this thread (a field's context menu, say).

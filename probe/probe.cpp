@@ -34,7 +34,7 @@ void CloseProbeSocket(AppState* app) {
     closesocket(closed);  // nothing to do if it fails: the handle is dropped either way
     app->socket = INVALID_SOCKET;
     DiscardQueuedConnectNotices(app, closed);
-    ForgetNoted(app, WM_APP_NOTIFY, closed);
+    ForgetConnectNotices(app, closed);
 }
 
 void AbandonTarget(AppState* app) {

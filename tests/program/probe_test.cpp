@@ -211,7 +211,15 @@ TEST_F(ProbeTest, StaleConnectNoticeIsNeverTheNewSocketsResult) {
     // Queued once more by hand, in case the platform hands the new socket another value.
     PostMessageA(window, WM_APP_NOTIFY, first, WSAMAKESELECTREPLY(FD_CONNECT, 0));
     g_app.settings.Port = ClosedPort();
+    // And sent while the next tick updates the tray, before it closes the socket: noted, then forgotten with it.
+    bool sent = false;
+    g_spy.onTray = [&](DWORD message) {
+        if (message != NIM_MODIFY || sent) return;
+        sent = true;
+        SendMessageA(window, WM_APP_NOTIFY, first, WSAMAKESELECTREPLY(FD_CONNECT, 0));
+    };
     Tick();
+    g_spy.onTray = nullptr;
     printf("first socket %u, second %u\n", (unsigned)first, (unsigned)g_app.socket);
     ASSERT_TRUE(PumpUntil([] { return g_app.currentStatus != StatusTrying; }));
     EXPECT_EQ(StatusOffline, g_app.currentStatus);
