@@ -23,13 +23,15 @@ kernel() {
         printf '\177ELF\1\1\1\0\0\0\0\0\0\0\0\0\2\0\3\0\1\0\0\0\124\200\4\10\64\0\0\0\0\0\0\0\0\0\0\0\64\0\40\0\1\0\0\0\0\0\0\0'\
 '\1\0\0\0\0\0\0\0\0\200\4\10\0\200\4\10\140\0\0\0\140\0\0\0\5\0\0\0\0\20\0\0'\
 '\270\1\0\0\0\273\52\0\0\0\315\200' >"$probe" && chmod 700 "$probe"
-        said=$(LC_ALL=C env "$probe" 2>&1)
+        # Run by bash itself: execvp would hand a file the kernel refuses to /bin/sh as a script.
+        said=$(LC_ALL=C "$probe" 2>&1)
         rc=$?
         rm -f "$probe"
+        said=${said//"$probe"/the probe}
         [ $rc = 42 ] && return 0
         case $said in
         *"Permission denied"*) refused="$refused $dir"; continue ;;
-        *"Exec format error"*) echo "the kernel does not run 32-bit x86 programs (Exec format error)"; return 1 ;;
+        *"Exec format error"* | *"cannot execute binary file"*) echo "the kernel does not run 32-bit x86 programs (Exec format error)"; return 1 ;;
         esac
         echo "the kernel does not run 32-bit x86 programs (a test one exited with $rc${said:+: $said})"
         return 1
