@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/host.h"
-#include "core/program.h"
-#include "ui/resource.h"
+#include "base/host.h"
+#include "app/program.h"
+#include "base/resource.h"
 
 static double CpuMs() {
     FILETIME created, exited, kernel, user;

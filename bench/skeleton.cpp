@@ -7,9 +7,9 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include "core/model.h"
-#include "ui/port_presets.h"
-#include "ui/resource.h"
+#include "base/model.h"
+#include "dialog/port_presets.h"
+#include "base/resource.h"
 
 static const int Pickers[] = {IDC_COLOUR_TRYING, IDC_COLOUR_OFFLINE, IDC_COLOUR_ONLINE, IDC_COLOUR_ERROR};
 static NOTIFYICONDATAA g_tray;

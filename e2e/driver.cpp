@@ -11,7 +11,7 @@
 #include "e2e/driver_lib.h"
 
 #include <shellapi.h>
-#include "ui/resource.h"
+#include "base/resource.h"
 
 static std::string g_exe, g_pictures;
 

@@ -13,7 +13,7 @@
 #include "e2e/driver_lib.h"
 
 #include <shellapi.h>
-#include "ui/resource.h"
+#include "base/resource.h"
 
 struct Storm {
     Program program;

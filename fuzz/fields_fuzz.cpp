@@ -4,9 +4,9 @@
 #include <cstring>
 #include <string>
 
-#include "core/periods.h"
-#include "core/text.h"
-#include "ui/field_rules.h"
+#include "base/periods.h"
+#include "base/text.h"
+#include "dialog/field_rules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // As a control gives it: terminated at the first NUL.

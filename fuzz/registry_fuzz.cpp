@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "core/model.h"
-#include "core/text.h"
+#include "base/model.h"
+#include "base/text.h"
 #include "store/registry_rules.h"
 
 namespace {

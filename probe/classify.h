@@ -4,7 +4,7 @@
 
 #include <stdint.h>
 
-#include "core/model.h"
+#include "base/model.h"
 
 struct ProbeOutcome {
     ProbeStatus status;

@@ -1,10 +1,9 @@
 #include "probe/probe.h"
 
-#include "core/dispatch.h"
-#include "core/host.h"
+#include "base/host.h"
 #include "probe/classify.h"
 #include "tray/status.h"
-#include "ui/resource.h"
+#include "base/resource.h"
 
 // A connect notice already queued for a socket we close carries its handle, which the next
 // socket may be given again: take such notices out of the queue before the handle is reused.
@@ -13,7 +12,7 @@
 // kept ones, and a stale notice among them would be taken for the next socket's. Our
 // notices are dispatched as they come, so the queue never holds nearly that many.
 // Only posted messages are asked for. Wine still delivers first what other threads sent
-// meanwhile (the shell's tray notices): the handler under way notes them (core/dispatch.h).
+// meanwhile (the shell's tray notices): the handler under way notes them (app/dispatch.h).
 static void DiscardQueuedConnectNotices(AppState* app, SOCKET closed) {
     MSG kept[64];
     unsigned count = 0;
@@ -34,7 +33,7 @@ void CloseProbeSocket(AppState* app) {
     closesocket(closed);  // nothing to do if it fails: the handle is dropped either way
     app->socket = INVALID_SOCKET;
     DiscardQueuedConnectNotices(app, closed);
-    ForgetConnectNotices(app, closed);
+    ++app->socketsClosed;  // and any noted one goes stale
 }
 
 void AbandonTarget(AppState* app) {

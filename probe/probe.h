@@ -2,7 +2,7 @@
 #ifndef HARKWIN_PROBE_H
 #define HARKWIN_PROBE_H
 
-#include "core/app_state.h"
+#include "base/app_state.h"
 
 void StartProbe(AppState* app);
 void BeginConnect(AppState* app);

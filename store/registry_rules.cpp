@@ -1,6 +1,6 @@
 #include "store/registry_rules.h"
 
-#include "core/model.h"
+#include "base/model.h"
 
 uint32_t DwordOf(const DwordQuery* query) {
     return (uint32_t)query->bytes[0] | (uint32_t)query->bytes[1] << 8 | (uint32_t)query->bytes[2] << 16 |

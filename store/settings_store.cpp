@@ -1,7 +1,7 @@
 #include "store/settings_store.h"
 
-#include "core/host.h"
-#include "core/text.h"
+#include "base/host.h"
+#include "base/text.h"
 #include "store/registry_rules.h"
 
 const char SettingsKey[] = "Software\\Harkwin";

@@ -2,7 +2,7 @@
 #ifndef HARKWIN_SETTINGS_STORE_H
 #define HARKWIN_SETTINGS_STORE_H
 
-#include "core/app_state.h"
+#include "base/app_state.h"
 
 extern const char SettingsKey[];
 

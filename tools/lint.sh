@@ -3,7 +3,7 @@
 #   lint.sh format|tidy|cppcheck
 set -u
 cd "$(dirname "$0")/.."
-program="core store probe tray ui"
+program="base store tray probe dialog app"
 case "${1:-}" in
 format)
     clang-format --dry-run --Werror $(git ls-files '*.cpp' '*.h' 2>/dev/null || find $program tests e2e fuzz -name '*.cpp' -o -name '*.h')

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the program's icons into ui/icons/ so that every pixel is reproducible.
+"""Writes the program's icons into app/icons/ so that every pixel is reproducible.
 
 Standard library only. Run: python3 tools/make_icons.py [output-dir]
 """
@@ -113,7 +113,7 @@ def downscale(px):
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    target = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, '..', 'ui', 'icons')
+    target = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, '..', 'app', 'icons')
     os.makedirs(target, exist_ok=True)
     for name, index in (('yellow', YELLOW), ('green', LIME), ('red', RED)):
         with open(os.path.join(target, name + '.ico'), 'wb') as f:

@@ -1,9 +1,9 @@
 #include "tray/status.h"
 
-#include "core/periods.h"
-#include "core/text.h"
+#include "base/periods.h"
+#include "base/text.h"
 #include "tray/flash_rules.h"
-#include "ui/resource.h"
+#include "base/resource.h"
 
 // The first layout of the record: 88 bytes on 32-bit, its 64-bit equivalent otherwise.
 static_assert(sizeof(void*) != 4 || NOTIFYICONDATAA_V1_SIZE == 88, "the tray record's first layout");

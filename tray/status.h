@@ -2,7 +2,7 @@
 #ifndef HARKWIN_STATUS_H
 #define HARKWIN_STATUS_H
 
-#include "core/app_state.h"
+#include "base/app_state.h"
 
 // text may be null: the tooltip on screen then stays as it is.
 void SetStatus(AppState* app, ProbeStatus status, const char* text, bool force);

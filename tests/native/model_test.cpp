@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "core/model.h"
-#include "core/periods.h"
-#include "core/text.h"
+#include "base/model.h"
+#include "base/periods.h"
+#include "base/text.h"
 #include "tray/flash_rules.h"
-#include "ui/resource.h"
+#include "base/resource.h"
 
 TEST(Model, DefaultsAndTheBehaviorWord) {
     Settings s = {};

@@ -4,8 +4,8 @@
 
 #include "probe/classify.h"
 #include "store/registry_rules.h"
-#include "ui/field_rules.h"
-#include "ui/port_presets.h"
+#include "dialog/field_rules.h"
+#include "dialog/port_presets.h"
 
 static DwordQuery Query(bool ok, uint32_t type, uint32_t size, uint32_t value) {
     DwordQuery q = {ok, type, size, {}};

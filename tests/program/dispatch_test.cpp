@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "core/host.h"
+#include "base/host.h"
 
 static bool Logged(const std::string& prefix) { return !SpyCalls(prefix).empty(); }
 

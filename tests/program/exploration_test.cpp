@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "core/host.h"
+#include "base/host.h"
 #include "probe/probe.h"
 
 namespace {

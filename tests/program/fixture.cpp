@@ -1,6 +1,6 @@
 #include "tests/program/fixture.h"
 
-#include "core/host.h"
+#include "base/host.h"
 #include "probe/probe.h"
 #include "store/settings_store.h"
 

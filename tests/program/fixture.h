@@ -7,9 +7,9 @@
 #include <functional>
 #include <string>
 
-#include "core/program.h"
+#include "app/program.h"
 #include "tests/program/spy_control.h"
-#include "ui/resource.h"
+#include "base/resource.h"
 
 // Dispatches messages until done() holds or the deadline passes; says whether it held.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);

@@ -3,10 +3,10 @@
 
 #include <algorithm>
 
-#include "core/host.h"
+#include "base/host.h"
 #include "probe/probe.h"
 #include "tray/status.h"
-#include "ui/config_dialog.h"
+#include "dialog/config_dialog.h"
 
 class ProbeTest : public ProgramTest {
 protected:
@@ -99,7 +99,7 @@ TEST_F(ProbeTest, NamesAreLookedUpAsResolveSays) {
     for (auto& h : hosts) {
         g_app.target.sin_addr.s_addr = inet_addr("127.0.0.1");
         SetDlgItemTextA(window, IDC_HOST, h[0]);
-        ASSERT_TRUE(DialogToSettings(&g_app));
+        SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_APPLY, BN_CLICKED), 0);
         EXPECT_EQ(std::string(h[1]) == "kept", g_app.target.sin_addr.s_addr != INADDR_NONE) << h[0];
     }
     closesocket(listener);

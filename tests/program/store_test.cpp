@@ -1,7 +1,7 @@
 // The settings in Wine's real registry.
 #include "tests/program/fixture.h"
 
-#include "core/host.h"
+#include "base/host.h"
 #include "store/settings_store.h"
 
 static void WriteRaw(const char* name, DWORD type, const void* data, DWORD size) {

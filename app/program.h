@@ -2,7 +2,7 @@
 #ifndef HARKWIN_PROGRAM_H
 #define HARKWIN_PROGRAM_H
 
-#include "core/app_state.h"
+#include "base/app_state.h"
 
 int ProgramMain(HINSTANCE instance);
 INT_PTR CALLBACK ConfigDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

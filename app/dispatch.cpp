@@ -1,6 +1,6 @@
-#include "core/dispatch.h"
+#include "app/dispatch.h"
 
-#include "ui/resource.h"
+#include "base/resource.h"
 
 namespace {
 
@@ -42,6 +42,11 @@ const Fate Fates[PlaceCount][KindCount] = {
 // The open question answers a close request: it starts nothing.
 EventKind CloseKind(const AppState* app) { return app->dispatch.asking ? Quiet : CloseRequest; }
 
+bool IsConnectNotice(const AppState* app, UINT message, WPARAM wParam, LPARAM lParam) {
+    return message == WM_APP_NOTIFY && app->socket != INVALID_SOCKET && wParam == (WPARAM)app->socket &&
+           WSAGETSELECTEVENT(lParam) == FD_CONNECT;
+}
+
 EventKind KindOf(const AppState* app, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG: return window == app->window ? Forgery : Quiet;
@@ -60,8 +65,7 @@ EventKind KindOf(const AppState* app, HWND window, UINT message, WPARAM wParam, 
         // A check box only enables Apply.
         return LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDC_APPLY ? Starts : Quiet;
     case WM_APP_NOTIFY:  // in the routing table's order
-        if (app->socket != INVALID_SOCKET && wParam == (WPARAM)app->socket && WSAGETSELECTEVENT(lParam) == FD_CONNECT)
-            return Starts;
+        if (IsConnectNotice(app, message, wParam, lParam)) return Starts;
         if (app->pendingLookup != 0 && wParam == (WPARAM)app->pendingLookup) return Starts;
         if (wParam != app->trayIcon.uID) return Quiet;  // an abandoned lookup's late reply, or nothing
         if (lParam == WM_RBUTTONUP) return OpensLoop;
@@ -106,15 +110,20 @@ void EndLoops(AppState* app) {
 
 // What opens no loop is kept ahead of what opens one, which would keep it waiting; the same
 // event noted twice runs once, as a timer's does.
-void NoteEvent(DispatchState* d, UINT message, WPARAM wParam, LPARAM lParam, EventKind kind) {
+void NoteEvent(AppState* app, UINT message, WPARAM wParam, LPARAM lParam, EventKind kind) {
+    DispatchState* d = &app->dispatch;
+    NotedEvent e = {message, wParam, lParam, kind, IsConnectNotice(app, message, wParam, lParam), app->socketsClosed};
     if (kind == CloseRequest) d->closeNoted = true;  // one question answers them all
-    for (unsigned i = 0; i < d->notedCount; ++i)
-        if (d->noted[i].message == message && d->noted[i].wParam == wParam && d->noted[i].lParam == lParam) return;
+    for (unsigned i = 0; i < d->notedCount; ++i) {
+        const NotedEvent& n = d->noted[i];
+        if (n.message == message && n.wParam == wParam && n.lParam == lParam && n.socketsClosed == e.socketsClosed)
+            return;
+    }
     // Only a program that floods us sends so many different ones under one handler.
     if (kind == CloseRequest || d->notedCount == sizeof d->noted / sizeof d->noted[0]) return;
     unsigned at = d->notedCount++;
     for (; at > 0 && kind != OpensLoop && d->noted[at - 1].kind == OpensLoop; --at) d->noted[at] = d->noted[at - 1];
-    d->noted[at] = NotedEvent{message, wParam, lParam, kind};
+    d->noted[at] = e;
 }
 
 void Forget(DispatchState* d, unsigned index) {
@@ -134,7 +143,7 @@ bool TakeNext(DispatchState* d, bool inLoop, NotedEvent* next) {
     if (inLoop || !d->closeNoted) return false;
     d->notedCount = 0;
     d->closeNoted = false;
-    *next = NotedEvent{WM_CLOSE, 0, 0, CloseRequest};
+    *next = NotedEvent{WM_CLOSE, 0, 0, CloseRequest, false, 0};
     return true;
 }
 
@@ -155,6 +164,8 @@ void RunNoted(AppState* app) {
             WaitForLoop(app);
             return;
         }
+        // The socket it came for is closed; the next one may have been given its handle.
+        if (next.connectNotice && next.socketsClosed != app->socketsClosed) continue;
         ++d->handlers;
         (void)RouteMessage(app, app->window, next.message, next.wParam, next.lParam);  // our own handlers
         --d->handlers;
@@ -186,7 +197,7 @@ INT_PTR Dispatch(AppState* app, HWND window, UINT message, WPARAM wParam, LPARAM
     switch (Fates[place][kind]) {
     case Drop: return TRUE;
     case Note:
-        NoteEvent(&app->dispatch, message, wParam, lParam, kind);
+        NoteEvent(app, message, wParam, lParam, kind);
         // A loop may be open under the handler too: a field's menu another program opened.
         if (kind == CloseRequest && (place == InLoop || LoopOpen(app))) EndLoops(app);
         if (place == InLoop) WaitForLoop(app);
@@ -239,17 +250,4 @@ void RunSystemCommand(AppState* app, UINT message, WPARAM wParam, LPARAM lParam)
     LeaveOwnLoop(d, outer);
 }
 
-void ForgetConnectNotices(AppState* app, SOCKET closed) {
-    DispatchState* d = &app->dispatch;
-    for (unsigned i = d->notedCount; i-- > 0;) {
-        const NotedEvent& e = d->noted[i];
-        if (e.message == WM_APP_NOTIFY && e.wParam == (WPARAM)closed && WSAGETSELECTEVENT(e.lParam) == FD_CONNECT)
-            Forget(d, i);
-    }
-}
-
 bool LoopOpen(const AppState* app) { return app->dispatch.ownLoops > 0 || PlatformLoops() != 0; }
-
-void SendToSelf(AppState* app, UINT message, WPARAM wParam, LPARAM lParam) {
-    (void)RouteMessage(app, app->window, message, wParam, lParam);  // the result of our own handlers
-}

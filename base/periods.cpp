@@ -1,6 +1,6 @@
-#include "core/periods.h"
+#include "base/periods.h"
 
-#include "core/model.h"
+#include "base/model.h"
 
 static uint32_t Clamp(uint64_t ms) { return ms > TimerPeriodMax ? TimerPeriodMax : (uint32_t)ms; }
 

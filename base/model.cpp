@@ -1,6 +1,6 @@
-#include "core/model.h"
+#include "base/model.h"
 
-#include "ui/resource.h"
+#include "base/resource.h"
 
 const ColourPalette Palette[PaletteSize] = {
     {"Yellow", IDI_YELLOW},

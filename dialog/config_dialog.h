@@ -2,11 +2,13 @@
 #ifndef HARKWIN_CONFIG_DIALOG_H
 #define HARKWIN_CONFIG_DIALOG_H
 
-#include "core/app_state.h"
+#include "base/app_state.h"
 
 void FillDialogLists(AppState* app);
 void SettingsToDialog(AppState* app);
-bool DialogToSettings(AppState* app);
+// Takes the fields into the settings in turn; false at the first refused, which takes the
+// focus. hostChanged tells whether Host was replaced, even when a later field was refused.
+bool DialogToSettings(AppState* app, bool* hostChanged);
 void OnDialogCommand(AppState* app, WPARAM wParam);
 // Disabling Apply first hands its focus to OK.
 void EnableApply(AppState* app, bool enable);

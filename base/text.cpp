@@ -1,4 +1,4 @@
-#include "core/text.h"
+#include "base/text.h"
 
 size_t CopyBounded(char* dest, size_t capacity, const char* source) {
     if (capacity == 0) return 0;

@@ -1,4 +1,4 @@
-#include "core/host.h"
+#include "base/host.h"
 
 #include <string.h>
 

@@ -1,15 +1,14 @@
-#include "ui/config_dialog.h"
+#include "dialog/config_dialog.h"
 
-#include "core/host.h"
-#include "core/dispatch.h"
-#include "core/periods.h"
+#include "base/host.h"
+#include "base/periods.h"
 #include "probe/probe.h"
 #include "store/settings_store.h"
 #include "tray/status.h"
-#include "tray/tray_menu.h"
-#include "ui/field_rules.h"
-#include "ui/port_presets.h"
-#include "ui/resource.h"
+#include "tray/foreground.h"
+#include "dialog/field_rules.h"
+#include "dialog/port_presets.h"
+#include "base/resource.h"
 
 static const int ColourPickers[StatusCount] = {IDC_COLOUR_TRYING, IDC_COLOUR_OFFLINE, IDC_COLOUR_ONLINE,
                                                IDC_COLOUR_ERROR};
@@ -106,14 +105,15 @@ static unsigned SelectedColour(AppState* app, int id) {
     return index >= 0 && index < (LRESULT)PaletteSize ? (unsigned)index : 0;
 }
 
-bool DialogToSettings(AppState* app) {
+bool DialogToSettings(AppState* app, bool* hostChanged) {
     Settings* settings = &app->settings;
+    *hostChanged = false;
     char* host = ReadControlText(app, IDC_HOST);
     if (!host || host[0] == '\0') {
         FreeText(host);
         return Refuse(app, IDC_HOST);
     }
-    if (ReplaceHost(app, host)) AbandonTarget(app);
+    *hostChanged = ReplaceHost(app, host);
 
     char* portText = ReadControlText(app, IDC_PORT);
     uint16_t port = 0;
@@ -130,25 +130,25 @@ bool DialogToSettings(AppState* app) {
     if (flash == 0) return Refuse(app, IDC_FLASH_INTERVAL);
     settings->Flash = flash;
 
-    if (StatusFlashes(settings, app->currentStatus)) {
-        (void)KillTimer(app->window, IDT_FLASH);
-        RestartFlashTimer(app);
-    }
     for (unsigned s = 0; s < StatusCount; ++s) {
         bool flashes = IsDlgButtonChecked(app->window, FlashBoxes[s]) == BST_CHECKED;
         settings->Behaviors[s] =
             (StatusBehavior)(SelectedColour(app, ColourPickers[s]) | (flashes ? BehaviorFlash : 0));
     }
-    SetStatus(app, app->currentStatus, 0, true);
     settings->Resolve = IsDlgButtonChecked(app->window, IDC_RESOLVE) == BST_CHECKED ? 1 : 0;
     return true;
 }
 
 static void OnApply(AppState* app) {
-    if (!DialogToSettings(app)) {
+    bool hostChanged = false;
+    bool taken = DialogToSettings(app, &hostChanged);
+    if (hostChanged) AbandonTarget(app);
+    if (!taken) {
         (void)MessageBeep(0xFFFFFFFF);  // the beep is the only word of the failure
         return;
     }
+    // The new colour and flash period at once: forced, a flashing status restarts its timer.
+    SetStatus(app, app->currentStatus, 0, true);
     SaveSettings(app);
     EnableApply(app, false);
 }
@@ -172,7 +172,7 @@ void ShowConfigDialog(AppState* app) {
 }
 
 static void OnOk(AppState* app) {
-    SendToSelf(app, WM_COMMAND, MAKEWPARAM(IDC_APPLY, BN_CLICKED), (LPARAM)Control(app, IDC_APPLY));
+    OnApply(app);
     // Poll and flash periods never wrap or reach the timer as 0 (see PollPeriodMs).
     (void)SetTimer(app->window, IDT_POLL, PollPeriodMs(app->settings.Poll), 0);
     (void)PostMessageA(app->window, WM_TIMER, IDT_POLL, 0);
@@ -188,7 +188,6 @@ void OnDialogCommand(AppState* app, WPARAM wParam) {
         case IDOK: OnOk(app); return;
         case IDCANCEL: (void)ShowWindow(app->window, SW_HIDE); return;
         case IDC_APPLY: OnApply(app); return;
-        case IDC_EXIT: SendToSelf(app, WM_CLOSE, 0, 0); return;
         default: EnableApply(app, true); return;
         }
     case CBN_SELCHANGE:

@@ -1,3 +1,3 @@
-#include "core/program.h"
+#include "app/program.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return ProgramMain(instance); }

@@ -2,7 +2,7 @@
 #ifndef HARKWIN_HOST_H
 #define HARKWIN_HOST_H
 
-#include "core/app_state.h"
+#include "base/app_state.h"
 
 // A heap copy of length bytes of text, terminated; null when memory is short.
 char* NewHostString(const char* text, size_t length);

@@ -1,6 +1,6 @@
-#include "core/program.h"
+#include "app/program.h"
 
-#include "ui/resource.h"
+#include "base/resource.h"
 
 AppState g_app;
 

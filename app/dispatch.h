@@ -8,12 +8,12 @@
 #ifndef HARKWIN_DISPATCH_H
 #define HARKWIN_DISPATCH_H
 
-#include "core/app_state.h"
+#include "base/app_state.h"
 
-// The routing table (core/dialog_proc.cpp): runs the handler of a message whose fate is to run.
+// The routing table (app/dialog_proc.cpp): runs the handler of a message whose fate is to run.
 INT_PTR RouteMessage(AppState* app, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Gives the message its fate (the table in core/dispatch.cpp): runs it, notes it, or drops it.
+// Gives the message its fate (the table in app/dispatch.cpp): runs it, notes it, or drops it.
 INT_PTR Dispatch(AppState* app, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Start-up failed or the exit sequence has begun: nothing starts any more.
 void BeginEnding(AppState* app);
@@ -27,15 +27,8 @@ UINT TrackTrayMenu(AppState* app, HMENU menu, UINT flags, int x, int y);
 // of a right click on the caption, as a loop of ours: the system menu, a move, a size.
 void RunSystemCommand(AppState* app, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Forgets a closed socket's noted connect notices: the next socket may be given its handle.
-void ForgetConnectNotices(AppState* app, SOCKET closed);
-
 // A menu, move or size loop is open: one of ours, or one the platform reports for a window of
 // this thread (a field's context menu, say).
 bool LoopOpen(const AppState* app);
-
-// A request of the program to itself (Exit, OK's Apply, the menu's rows): it runs at once, as
-// part of the handler that made it.
-void SendToSelf(AppState* app, UINT message, WPARAM wParam, LPARAM lParam);
 
 #endif

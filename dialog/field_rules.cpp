@@ -1,4 +1,4 @@
-#include "ui/field_rules.h"
+#include "dialog/field_rules.h"
 
 uint32_t ReadUnsignedField(const char* text) {
     if (!text) return 0;

@@ -1,5 +1,5 @@
-// The Win32 headers the program uses. The program-test build routes the program's platform
-// calls through spies (tests/program/spies.h), which record them and otherwise pass them on.
+// The Win32 headers the program uses. A build may name a header of its own that reroutes the
+// platform calls: the program tests' spies, which record them and otherwise pass them on.
 #ifndef HARKWIN_PLATFORM_H
 #define HARKWIN_PLATFORM_H
 
@@ -13,8 +13,8 @@
 #define WM_POPUPSYSTEMMENU 0x0313
 #endif
 
-#ifdef HARKWIN_SPIES
-#include "tests/program/spies.h"
+#ifdef HARKWIN_PLATFORM_SEAM
+#include HARKWIN_PLATFORM_SEAM
 #endif
 
 #endif

@@ -1,4 +1,4 @@
-#include "ui/port_presets.h"
+#include "dialog/port_presets.h"
 
 const PortPreset PortPresets[] = {
     {21, "21 (FTP)"},    {22, "22 (SSH)"}, {23, "23 (Telnet)"}, {25, "25 (SMTP)"}, {80, "80 (HTTP)"},

@@ -2,8 +2,8 @@
 #ifndef HARKWIN_APP_STATE_H
 #define HARKWIN_APP_STATE_H
 
-#include "core/model.h"
-#include "core/platform.h"
+#include "base/model.h"
+#include "base/platform.h"
 
 // A socket layer may write a lookup's buffer and post its reply even after the lookup was
 // cancelled, so every lookup owns its buffer until its own reply arrives.
@@ -21,10 +21,12 @@ struct NotedEvent {
     UINT message;
     WPARAM wParam;
     LPARAM lParam;
-    int kind;  // as the fate table classed it when it arrived
+    int kind;                // as the fate table classed it when it arrived
+    bool connectNotice;      // of the socket open when it arrived,
+    unsigned socketsClosed;  // while the probe's count was this: stale once it moves
 };
 
-// Where the thread is: all that decides an event's fate. Only core/dispatch.cpp changes it.
+// Where the thread is: all that decides an event's fate. Only app/dispatch.cpp changes it.
 struct DispatchState {
     int handlers;     // our handlers under way since the innermost loop of ours opened
     int ownLoops;     // menu, move or size loops of ours open (the tray menu, the system menu, ...)
@@ -50,7 +52,8 @@ struct AppState {
     HANDLE pendingLookup;
     HICON stashedIcon;
     sockaddr_in target;
-    UINT taskbarCreated;  // the shell's "TaskbarCreated" message
+    UINT taskbarCreated;     // the shell's "TaskbarCreated" message
+    unsigned socketsClosed;  // by the probe: a new socket may be given a closed one's handle
     DispatchState dispatch;
 };
 

@@ -1,13 +1,13 @@
 // Every message of the program arrives here and is routed to its handler.
-#include "core/dispatch.h"
-#include "core/host.h"
-#include "core/program.h"
+#include "app/dispatch.h"
+#include "base/host.h"
+#include "app/program.h"
 #include "probe/probe.h"
 #include "store/settings_store.h"
 #include "tray/status.h"
-#include "tray/tray_menu.h"
-#include "ui/config_dialog.h"
-#include "ui/resource.h"
+#include "tray/foreground.h"
+#include "dialog/config_dialog.h"
+#include "base/resource.h"
 
 static void InitDialog(AppState* app, HWND window) {
     app->currentStatus = StatusTrying;
@@ -63,6 +63,18 @@ static void ConfirmExit(AppState* app) {
         RunExitSequence(app);
 }
 
+static void ShowTrayMenu(AppState* app) {
+    POINT cursor = {0, 0};
+    (void)GetCursorPos(&cursor);  // on failure the menu opens at the corner, still usable
+    BringForward(FrontWindow(app));
+    // A close request delivered meanwhile is asked next: the menu would only keep it waiting.
+    if (app->dispatch.closeNoted) return;
+    UINT flags = TPM_RETURNCMD | TPM_NONOTIFY | TPM_BOTTOMALIGN | TPM_RIGHTALIGN | TPM_RIGHTBUTTON;
+    UINT chosen = TrackTrayMenu(app, app->popup, flags, cursor.x, cursor.y);
+    if (chosen == ID_TRAY_CONFIGURATION) ShowConfigDialog(app);
+    if (chosen == ID_TRAY_EXIT) ConfirmExit(app);
+}
+
 static void OnTimer(AppState* app, WPARAM timer) {
     if (timer == IDT_POLL)
         StartProbe(app);
@@ -92,7 +104,7 @@ static void OnAppNotify(AppState* app, WPARAM wParam, LPARAM lParam) {
         (void)ReleaseLookup(app, wParam);  // the late reply of an abandoned lookup, or nothing
 }
 
-// The routing table; every message comes through the fate table first (core/dispatch.cpp).
+// The routing table; every message comes through the fate table first (app/dispatch.cpp).
 INT_PTR RouteMessage(AppState* app, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG: InitDialog(app, window); return TRUE;
@@ -103,7 +115,12 @@ INT_PTR RouteMessage(AppState* app, HWND window, UINT message, WPARAM wParam, LP
     case WM_SIZE:
         if (wParam == SIZE_MINIMIZED) (void)ShowWindow(window, SW_HIDE);
         return TRUE;
-    case WM_COMMAND: OnDialogCommand(app, wParam); return TRUE;
+    case WM_COMMAND:
+        if (wParam == MAKEWPARAM(IDC_EXIT, BN_CLICKED))
+            ConfirmExit(app);
+        else
+            OnDialogCommand(app, wParam);
+        return TRUE;
     case WM_TIMER: OnTimer(app, wParam); return TRUE;
     case WM_APP_NOTIFY: OnAppNotify(app, wParam, lParam); return TRUE;
     default:
