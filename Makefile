@@ -22,15 +22,15 @@ test: build
 WIN64 = $(BUILD)/win-x86_64
 run:
 	@tools/deps.sh run
-	cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=MinSizeRel
+	cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE="$(CURDIR)/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel
 	cmake --build $(WIN64) --target Harkwin driver -j $(JOBS)
 	tools/run.sh $(WIN64)/Harkwin.exe $(BUILD)
 
 # Renders the dialog and the tray in each status under Wine into docs/pictures.
 screenshots: build
 	mkdir -p docs/pictures
-	e2e/sandbox.sh --pictures $(CURDIR)/docs/pictures wine $(BUILD)/win-x86_64/driver.exe \
-	    $(BUILD)/win-x86_64/Harkwin.exe $(CURDIR)/docs/pictures
+	e2e/sandbox.sh --pictures "$(CURDIR)/docs/pictures" wine $(BUILD)/win-x86_64/driver.exe \
+	    $(BUILD)/win-x86_64/Harkwin.exe "$(CURDIR)/docs/pictures"
 
 # Figures beside their baselines, into docs/benchmarks.md; never fails on timing.
 bench: build
@@ -57,7 +57,7 @@ journey: build
 # The fuzzers, longer than the test suite runs them.
 FUZZ_LONG ?= 300
 fuzz: build
-	for t in registry fields; do fuzz/run.sh $(CURDIR)/$(BUILD)/fuzz/$${t}_fuzz fuzz/corpus/$$t $(FUZZ_LONG) || exit 1; done
+	for t in registry fields; do fuzz/run.sh "$(CURDIR)/$(BUILD)/fuzz/$${t}_fuzz" fuzz/corpus/$$t $(FUZZ_LONG) || exit 1; done
 
 # The README's commands on pristine Debian 12 and 13 roots (root, debootstrap, overlay);
 # FRESH_MAKE="test storm" runs more there before make run; FRESH_MAKE= runs make run alone.

@@ -124,7 +124,7 @@ INT_PTR RouteMessage(AppState* app, HWND window, UINT message, WPARAM wParam, LP
     case WM_TIMER: OnTimer(app, wParam); return TRUE;
     case WM_APP_NOTIFY: OnAppNotify(app, wParam, lParam); return TRUE;
     default:
-        if (app->taskbarCreated == 0 || message != app->taskbarCreated) return FALSE;
+        if (!IsShellRestart(app, message)) return FALSE;
         (void)AddTrayIcon(app);  // a refusal waits for the next shell
         return TRUE;
     }

@@ -70,7 +70,7 @@ EventKind KindOf(const AppState* app, HWND window, UINT message, WPARAM wParam, 
         if (wParam != app->trayIcon.uID) return Quiet;  // an abandoned lookup's late reply, or nothing
         if (lParam == WM_RBUTTONUP) return OpensLoop;
         return lParam == WM_LBUTTONDBLCLK ? Starts : Quiet;
-    default: return app->taskbarCreated != 0 && message == app->taskbarCreated ? Starts : Quiet;
+    default: return IsShellRestart(app, message) ? Starts : Quiet;
     }
 }
 
@@ -249,5 +249,7 @@ void RunSystemCommand(AppState* app, UINT message, WPARAM wParam, LPARAM lParam)
     --d->ownLoops;
     LeaveOwnLoop(d, outer);
 }
+
+bool IsShellRestart(const AppState* app, UINT message) { return app->taskbarCreated && message == app->taskbarCreated; }
 
 bool LoopOpen(const AppState* app) { return app->dispatch.ownLoops > 0 || PlatformLoops() != 0; }

@@ -27,6 +27,10 @@ UINT TrackTrayMenu(AppState* app, HMENU menu, UINT flags, int x, int y);
 // of a right click on the caption, as a loop of ours: the system menu, a move, a size.
 void RunSystemCommand(AppState* app, UINT message, WPARAM wParam, LPARAM lParam);
 
+// The shell's "TaskbarCreated": it restarted and forgot every icon. Never WM_NULL, should the
+// message not have been registered.
+bool IsShellRestart(const AppState* app, UINT message);
+
 // A menu, move or size loop is open: one of ours, or one the platform reports for a window of
 // this thread (a field's context menu, say).
 bool LoopOpen(const AppState* app);

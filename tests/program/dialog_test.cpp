@@ -275,6 +275,7 @@ TEST_F(DialogTest, TrayMenuCommands) {
     } rows[] = {{0, false, false}, {ID_TRAY_CONFIGURATION, true, false}, {ID_TRAY_EXIT, false, true}};
     for (const Row& r : rows) {
         ShowWindow(window, SW_HIDE);
+        ASSERT_TRUE(SetCursorPos(123, 45));
         g_spy.log.clear();
         BOOL chosen = r.chosen;
         HMENU shownMenu = 0;
@@ -287,8 +288,7 @@ TEST_F(DialogTest, TrayMenuCommands) {
         EXPECT_EQ(g_app.popup, shownMenu);
         std::vector<std::string> calls = SpyCalls("TrackPopupMenuEx");
         ASSERT_EQ(1u, calls.size());
-        EXPECT_EQ(0u, calls[0].find("TrackPopupMenuEx 0x1aa ")) << calls[0];
-        EXPECT_NE(std::string::npos, calls[0].find(" none"));
+        EXPECT_EQ("TrackPopupMenuEx 0x1aa 123 45 none", calls[0]) << "at the cursor";
         EXPECT_EQ(r.shown, IsWindowVisible(window) != FALSE) << r.chosen;
         EXPECT_EQ(r.asked, !SpyCalls("MessageBox").empty()) << r.chosen;
         EXPECT_TRUE(SpyCalls("PostMessage").empty()) << "nothing posted after the menu";

@@ -16,6 +16,8 @@ TEST_F(ProgramTest, InitialisationShowsTryingWithItsFirstTooltip) {
     EXPECT_EQ(INADDR_NONE, g_app.target.sin_addr.s_addr);
     EXPECT_EQ(AF_INET, g_app.target.sin_family);
     EXPECT_EQ(ID_TRAY_CONFIGURATION, (int)GetMenuDefaultItem(g_app.popup, FALSE, 0));
+    int cx = 0, cy = 0;
+    EXPECT_TRUE(ImageList_GetIconSize(g_app.imageList, &cx, &cy) && cx == 16 && cy == 16) << cx << "x" << cy;
     EXPECT_EQ(3, ImageList_GetImageCount(g_app.imageList));
     EXPECT_FALSE(IsWindowEnabled(Item(IDC_APPLY)));
 

@@ -517,6 +517,8 @@ TEST(Exploration, NamedSequences) {
         {"a stray menu notice takes neither the exit nor the tray menu away", "entermenu@top rclick@top close@top"},
         {"a close request ends a field's menu that another program opened under a tick",
          "poll@top fieldmenu@1:Shell_NotifyIconA close@2:field-menu"},
+        {"inside the system menu, a tick noted after a right click under another tick runs with it, not after the menu",
+         "sysmenu@top poll@1:system-menu rclick@2:Shell_NotifyIconA flash@2:Shell_NotifyIconA"},
         {"a right click inside a tick's tray update inside the question that a system menu's close asked",
          "sysmenu@top close@1:system-menu poll@2:question rclick@3:Shell_NotifyIconA"},
     };
