@@ -81,6 +81,6 @@ add_test(NAME tools_verdict COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/verdict.sh)
 add_test(NAME reproducible COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/reproducible.sh)
 set_tests_properties(reproducible PROPERTIES TIMEOUT 900)
 
-foreach(check format tidy cppcheck)
+foreach(check format tidy cppcheck floors)
     add_test(NAME lint_${check} COMMAND ${CMAKE_SOURCE_DIR}/tools/lint.sh ${check})
 endforeach()

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# The program's sources against the committed .clang-format and .clang-tidy, and cppcheck.
-#   lint.sh format|tidy|cppcheck
+# The program's sources against the committed .clang-format and .clang-tidy, cppcheck, and
+# the floors: an include names its own folder or one on a lower floor, never one above.
+#   lint.sh format|tidy|cppcheck|floors
 set -u
 cd "$(dirname "$0")/.."
 program="base store tray probe dialog app"
+floors="base:0 store:1 tray:1 probe:2 dialog:3 app:4"
+floor() { local f; for f in $floors; do [ "${f%:*}" = "$1" ] && echo "${f#*:}" && return; done; echo 99; }
 case "${1:-}" in
 format)
     clang-format --dry-run --Werror $(git ls-files '*.cpp' '*.h' 2>/dev/null || find $program tests e2e fuzz -name '*.cpp' -o -name '*.h')
@@ -20,8 +23,20 @@ cppcheck)
     cppcheck --enable=warning,performance,portability --error-exitcode=1 --inline-suppr --quiet $level \
         -I. -DWIN32_LEAN_AND_MEAN $program
     ;;
+floors)
+    bad=0
+    while IFS=: read -r file _ include; do
+        from=${file%%/*} to=${include#*\"}
+        to=${to%%/*}
+        if [ "$to" != "$from" ] && [ "$(floor "$to")" -ge "$(floor "$from")" ]; then
+            echo "$file includes ${include#*\#include } from a floor not below its own" >&2
+            bad=1
+        fi
+    done < <(grep -n '^#include "' $(printf '%s/*.h ' $program) $(printf '%s/*.cpp ' $program))
+    exit $bad
+    ;;
 *)
-    echo "usage: lint.sh format|tidy|cppcheck" >&2
+    echo "usage: lint.sh format|tidy|cppcheck|floors" >&2
     exit 2
     ;;
 esac
