@@ -66,4 +66,4 @@ test-fresh:
 	HARKWIN_FRESH_MAKE="$(FRESH_MAKE)" tools/test_fresh.sh $(SUITES)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf "$(BUILD)"

@@ -85,7 +85,8 @@ static void OnTimer(AppState* app, WPARAM timer) {
 }
 
 // A double click on the icon shows the dialog, a right click opens the menu.
-static void OnTrayMouse(AppState* app, UINT mouseMessage) {
+// The whole lParam, as the fate table reads it: one with high bits set is no click.
+static void OnTrayMouse(AppState* app, LPARAM mouseMessage) {
     if (mouseMessage == WM_LBUTTONDBLCLK)
         ShowConfigDialog(app);
     else if (mouseMessage == WM_RBUTTONUP)
@@ -99,7 +100,7 @@ static void OnAppNotify(AppState* app, WPARAM wParam, LPARAM lParam) {
     else if (app->pendingLookup != 0 && wParam == (WPARAM)app->pendingLookup)
         OnLookupResult(app, lParam);
     else if (wParam == app->trayIcon.uID)
-        OnTrayMouse(app, (UINT)lParam);
+        OnTrayMouse(app, lParam);
     else
         (void)ReleaseLookup(app, wParam);  // the late reply of an abandoned lookup, or nothing
 }
@@ -116,7 +117,7 @@ INT_PTR RouteMessage(AppState* app, HWND window, UINT message, WPARAM wParam, LP
         if (wParam == SIZE_MINIMIZED) (void)ShowWindow(window, SW_HIDE);
         return TRUE;
     case WM_COMMAND:
-        if (wParam == MAKEWPARAM(IDC_EXIT, BN_CLICKED))
+        if (LOWORD(wParam) == IDC_EXIT && HIWORD(wParam) == BN_CLICKED)  // as the fate table reads it
             ConfirmExit(app);
         else
             OnDialogCommand(app, wParam);

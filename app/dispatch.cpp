@@ -116,7 +116,8 @@ void NoteEvent(AppState* app, UINT message, WPARAM wParam, LPARAM lParam, EventK
     if (kind == CloseRequest) d->closeNoted = true;  // one question answers them all
     for (unsigned i = 0; i < d->notedCount; ++i) {
         const NotedEvent& n = d->noted[i];
-        if (n.message == message && n.wParam == wParam && n.lParam == lParam && n.socketsClosed == e.socketsClosed)
+        if (n.message == message && n.wParam == wParam && n.lParam == lParam &&
+            (!e.connectNotice || n.socketsClosed == e.socketsClosed))
             return;
     }
     // Only a program that floods us sends so many different ones under one handler.

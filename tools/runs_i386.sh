@@ -24,7 +24,7 @@ kernel() {
 '\1\0\0\0\0\0\0\0\0\200\4\10\0\200\4\10\140\0\0\0\140\0\0\0\5\0\0\0\0\20\0\0'\
 '\270\1\0\0\0\273\52\0\0\0\315\200' >"$probe" && chmod 700 "$probe"
         # Run by bash itself: execvp would hand a file the kernel refuses to /bin/sh as a script.
-        said=$(LC_ALL=C "$probe" 2>&1)
+        said=$(export LC_ALL=C; "$probe" 2>&1)
         rc=$?
         rm -f "$probe"
         said=${said//"$probe"/the probe}

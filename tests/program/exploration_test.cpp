@@ -37,6 +37,8 @@ const Event Events[] = {
     {"closebox", WM_SYSCOMMAND, SC_CLOSE, 0, Sent, Asked},
     {"dblclick", WM_APP_NOTIFY, 0, WM_LBUTTONDBLCLK, Sent, "ShowWindow 5"},
     {"rclick", WM_APP_NOTIFY, 0, WM_RBUTTONUP, Sent, "TrackPopupMenuEx"},
+    {"highclick", WM_APP_NOTIFY, 0, (LPARAM)0x100000000 | WM_RBUTTONUP, Sent, ""},  // no click: high bits
+    {"highexit", WM_COMMAND, (WPARAM)0x100000000 | IDC_EXIT, 0, Sent, Asked},       // Exit all the same
     {"poll", WM_TIMER, IDT_POLL, 0, Sent, "socket"},
     {"flash", WM_TIMER, IDT_FLASH, 0, Sent, Phase},
     {"connected", WM_APP_NOTIFY, CurrentSocket, FD_CONNECT, Sent, ""},

@@ -21,7 +21,7 @@ baseline=$(bash "$tool" --kernel 2>&1; echo "exit $?")
 said=$(noexec /tmp --kernel)
 check '[ "$said" = "$baseline" ]' "/tmp noexec: the kernel's verdict as without it: $(echo $said)"
 said=$(noexec "$build
-${XDG_CACHE_HOME:-$HOME/.cache}
+${XDG_CACHE_HOME:-${HOME:-/nonexistent}/.cache}
 /var/tmp
 /tmp" --kernel)
 check '[ "${said##*exit }" = 1 ] && [[ $said == *"cannot tell"* ]] && [[ $said != *"does not run"* ]]' \
