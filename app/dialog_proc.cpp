@@ -64,7 +64,7 @@ static void ConfirmExit(AppState* app) {
 }
 
 static void ShowTrayMenu(AppState* app) {
-    POINT cursor = {0, 0};
+    POINT cursor = {};
     (void)GetCursorPos(&cursor);  // on failure the menu opens at the corner, still usable
     BringForward(FrontWindow(app));
     // A close request delivered meanwhile is asked next: the menu would only keep it waiting.

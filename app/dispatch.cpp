@@ -79,8 +79,7 @@ bool OfThisThread(HWND window) { return window && GetWindowThreadProcessId(windo
 // The loops the platform reports for a window of this thread: menu, move or size mode. Another
 // thread that shares its input state (AttachThreadInput) may hold one of its own: not counted.
 DWORD PlatformLoops() {
-    GUITHREADINFO thread;
-    ZeroMemory(&thread, sizeof thread);
+    GUITHREADINFO thread = {};
     thread.cbSize = sizeof thread;
     if (!GetGUIThreadInfo(GetCurrentThreadId(), &thread)) return 0;
     DWORD loops = 0;

@@ -347,7 +347,12 @@ void Deliver(const Step& item, const char* where, bool insideLoop) {
         HWND owner = e.answer == FieldMenu ? GetDlgItem(run.window, IDC_HOST) : GetDesktopWindow();
         int loop = run.scopes + 1;
         RunLoop(e.answer == FieldMenu ? "field-menu" : "attached-menu", GUI_INMENUMODE | GUI_POPUPMENUMODE, owner);
-        if (run.frames.back().depth == 0) DialogLoopPass();  // the loop returns into a loop of the dialog's
+        if (run.frames.back().depth == 0) {  // the loop returns into a loop of the dialog's
+            bool waiting = g_app.dispatch.notedCount || g_app.dispatch.closeNoted;
+            if (waiting && LastCall("SetTimer 3") <= LastCall("KillTimer 3"))
+                Fault("what was noted in the menu waits for an unrelated message");
+            DialogLoopPass();
+        }
         CloseScope(loop);
     }
     if (e.answer != Sent) return;
@@ -517,6 +522,8 @@ TEST(Exploration, NamedSequences) {
         {"a right click sent during a connect result's tray update runs once the result is done",
          "poll@top connected@top rclick@2:Shell_NotifyIconA"},
         {"a stray menu notice takes neither the exit nor the tray menu away", "entermenu@top rclick@top close@top"},
+        {"a tick and a close request noted under a tick: each runs once",
+         "poll@top flash@1:Shell_NotifyIconA close@1:Shell_NotifyIconA"},
         {"a close request ends a field's menu that another program opened under a tick",
          "poll@top fieldmenu@1:Shell_NotifyIconA close@2:field-menu"},
         {"inside the system menu, a tick noted after a right click under another tick runs with it, not after the menu",
