@@ -522,6 +522,8 @@ TEST(Exploration, NamedSequences) {
         {"a right click sent during a connect result's tray update runs once the result is done",
          "poll@top connected@top rclick@2:Shell_NotifyIconA"},
         {"a stray menu notice takes neither the exit nor the tray menu away", "entermenu@top rclick@top close@top"},
+        {"the same tick noted twice under a tick runs once",
+         "poll@top flash@1:Shell_NotifyIconA flash@1:Shell_NotifyIconA"},
         {"a tick and a close request noted under a tick: each runs once",
          "poll@top flash@1:Shell_NotifyIconA close@1:Shell_NotifyIconA"},
         {"a close request ends a field's menu that another program opened under a tick",
