@@ -9,7 +9,7 @@ add_library(harkwin_pure STATIC ${PURE_SOURCES})
 target_include_directories(harkwin_pure PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(harkwin_pure PRIVATE -Wall -Wextra -Werror ${SANITIZE})
 
-file(GLOB NATIVE_TESTS ${CMAKE_SOURCE_DIR}/tests/native/*.cpp)
+file(GLOB NATIVE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*.cpp)
 add_executable(native_tests ${NATIVE_TESTS})
 target_compile_options(native_tests PRIVATE -Wall -Wextra -Werror ${SANITIZE})
 target_compile_definitions(native_tests PRIVATE HARKWIN_ICON_DIR="${CMAKE_SOURCE_DIR}/app/icons")

@@ -34,7 +34,7 @@ if(HARKWIN_TESTS)
     # The program's own code, its platform calls routed through the spies.
     harkwin_library(harkwin_spied HARKWIN_SPIES "HARKWIN_PLATFORM_SEAM=<spies.h>")
     target_include_directories(harkwin_spied PRIVATE ${CMAKE_SOURCE_DIR}/tests/program)
-    file(GLOB PROGRAM_TESTS ${CMAKE_SOURCE_DIR}/tests/program/*.cpp)
+    file(GLOB PROGRAM_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/program/*.cpp)
     add_executable(program_tests ${PROGRAM_TESTS} app/Harkwin.rc)
     target_include_directories(program_tests PRIVATE ${CMAKE_SOURCE_DIR}/app)
     target_link_libraries(program_tests PRIVATE harkwin_spied gtest version ${HARKWIN_LIBS})
