@@ -56,6 +56,16 @@ static bool Fill(HWND dialog, char accessKey, int id, const char* text) {
                             ControlText(dialog, id) + "\"");
 }
 
+// A double click on the icon, and the dialog back. Wine now and then loses a click: once the
+// dialog has not come, the user double clicks again, and the driver says what it saw.
+static bool ShowFromTray(const Program* program, POINT icon) {
+    DoubleClick(icon.x, icon.y);
+    if (Poll(3000, [&] { return IsWindowVisible(program->dialog) != FALSE; })) return true;
+    printf("  the dialog not back: %s, tray %s; again\n", ThreadState(program).c_str(), TrayColour().c_str());
+    DoubleClick(icon.x, icon.y);
+    return WaitFor("the dialog back", 3000, [&] { return IsWindowVisible(program->dialog) != FALSE; });
+}
+
 // The first start: the dialog, the keyboard, hiding and showing, leaving.
 static void FirstStart() {
     DeleteSettings();
@@ -107,9 +117,7 @@ static void FirstStart() {
     Press(VK_ESCAPE);
     Check(WaitFor("Esc to hide the dialog", 3000, [&] { return !IsWindowVisible(dialog); }), "Esc hides the dialog");
     POINT icon = TrayIconCentre();
-    DoubleClick(icon.x, icon.y);
-    Check(WaitFor("the dialog back", 5000, [&] { return IsWindowVisible(dialog) != FALSE; }),
-          "a double click on the tray icon brings the dialog back");
+    Check(ShowFromTray(&program, icon), "a double click on the tray icon brings the dialog back");
     Check(ControlText(dialog, IDC_POLL) == "60", "with the settings in force, the edit discarded");
     Check(!IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY)), "and Apply disabled");
 
@@ -118,8 +126,7 @@ static void FirstStart() {
     Press('N');
     Check(WaitFor("minimising to hide the dialog", 3000, [&] { return !IsWindowVisible(dialog); }),
           "minimising from the system menu hides the dialog");
-    DoubleClick(icon.x, icon.y);
-    WaitFor("the dialog back", 5000, [&] { return IsWindowVisible(dialog) != FALSE; });
+    ShowFromTray(&program, icon);
 
     Foreground(dialog);
     Chord(VK_MENU, VK_F4);
@@ -154,9 +161,7 @@ static void FirstStart() {
     Picture("tray-offline", TrayArea());
     Check(ReadTrayTooltip() == "The connection attempt was rejected.", "the tooltip says it was rejected");
 
-    DoubleClick(icon.x, icon.y);
-    Check(WaitFor("the dialog back", 5000, [&] { return IsWindowVisible(dialog) != FALSE; }),
-          "a double click shows the dialog");
+    Check(ShowFromTray(&program, icon), "a double click shows the dialog");
     Check(ControlText(dialog, IDC_HOST) == "127.0.0.1" &&
               ControlText(dialog, IDC_PORT) == std::to_string(listener.port) && ControlText(dialog, IDC_POLL) == "2",
           "with the settings in force; a port that is no preset shows as text: " + ControlText(dialog, IDC_PORT));
@@ -210,8 +215,7 @@ static void KeyboardAfterApply() {
     Press(VK_ESCAPE);
     Check(WaitFor("Esc to hide the dialog", 3000, [&] { return !IsWindowVisible(dialog); }), "Esc hides the dialog");
 
-    DoubleClick(icon.x, icon.y);
-    WaitFor("the dialog back", 5000, [&] { return IsWindowVisible(dialog) != FALSE; });
+    ShowFromTray(&program, icon);
     int focus = 0;
     Check(WaitFor("a focus", 3000, [&] { return (focus = FocusedControl(dialog)) == IDOK || focus == IDCANCEL; }),
           "shown again, the focus is where Tab left it or on OK: " + std::to_string(focus));
@@ -224,8 +228,7 @@ static void KeyboardAfterApply() {
     for (DWORD start = GetTickCount(); !asked && GetTickCount() - start < 500; Sleep(10))
         asked = FindProgramWindow(&program, "Question", true) != 0;
     Check(!asked, "and no exit question");
-    DoubleClick(icon.x, icon.y);
-    WaitFor("the dialog back", 5000, [&] { return IsWindowVisible(dialog) != FALSE; });
+    ShowFromTray(&program, icon);
     Check(FocusIs(dialog, IDOK), "shown from the tray, OK has the focus");
     KillProgram(&program);
 }
