@@ -19,7 +19,7 @@ static void InitDialog(AppState* app, HWND window) {
 
     app->menu = LoadMenuA(app->instance, MAKEINTRESOURCEA(IDR_TRAYMENU));
     app->popup = GetSubMenu(app->menu, 0);
-    app->imageList = ImageList_Create(16, 16, ILC_COLOR4 | ILC_MASK, 3, 0);
+    app->imageList = ImageList_Create(16, 16, ILC_COLOR4 | ILC_MASK, PaletteSize, 0);
     (void)SetMenuDefaultItem(app->popup, ID_TRAY_CONFIGURATION, FALSE);  // only the bold face is lost
 
     ZeroMemory(&app->target, sizeof app->target);

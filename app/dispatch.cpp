@@ -119,8 +119,7 @@ void NoteEvent(AppState* app, UINT message, WPARAM wParam, LPARAM lParam, EventK
             (!e.connectNotice || n.socketsClosed == e.socketsClosed))
             return;
     }
-    // Only a program that floods us sends so many different ones under one handler.
-    if (kind == CloseRequest || d->notedCount == sizeof d->noted / sizeof d->noted[0]) return;
+    if (kind == CloseRequest || d->notedCount == MaxNotedEvents) return;
     unsigned at = d->notedCount++;
     for (; at > 0 && kind != OpensLoop && d->noted[at - 1].kind == OpensLoop; --at) d->noted[at] = d->noted[at - 1];
     d->noted[at] = e;

@@ -26,6 +26,9 @@ struct NotedEvent {
     unsigned socketsClosed;  // while the probe's count was this: stale once it moves
 };
 
+// Only a program that floods us sends more different events under one handler.
+const unsigned MaxNotedEvents = 16;
+
 // Where the thread is: all that decides an event's fate. Only app/dispatch.cpp changes it.
 struct DispatchState {
     int handlers;     // our handlers under way since the innermost loop of ours opened
@@ -35,7 +38,7 @@ struct DispatchState {
     bool ending;      // start-up failed or the exit sequence has begun
     bool closeNoted;  // a close request waits for its question
     unsigned notedCount;
-    NotedEvent noted[16];  // in the order they arrived
+    NotedEvent noted[MaxNotedEvents];  // in the order they arrived
 };
 
 struct AppState {
