@@ -9,11 +9,10 @@
 #include "dialog/config_dialog.h"
 #include "base/resource.h"
 
+// The record starts zeroed and is initialised once: a second WM_INITDIALOG is a forgery.
 static void InitDialog(AppState* app, HWND window) {
     app->currentStatus = StatusTrying;
     app->window = window;
-    app->stashedIcon = 0;
-    app->pendingLookup = 0;
     // A shell that restarts forgets every icon and says so with this message.
     app->taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
 
@@ -22,7 +21,6 @@ static void InitDialog(AppState* app, HWND window) {
     app->imageList = ImageList_Create(16, 16, ILC_COLOR4 | ILC_MASK, PaletteSize, 0);
     (void)SetMenuDefaultItem(app->popup, ID_TRAY_CONFIGURATION, FALSE);  // only the bold face is lost
 
-    ZeroMemory(&app->target, sizeof app->target);
     app->socket = INVALID_SOCKET;
     app->target.sin_family = AF_INET;
     app->target.sin_addr.s_addr = INADDR_NONE;

@@ -81,7 +81,7 @@ bool OfThisThread(HWND window) { return window && GetWindowThreadProcessId(windo
 DWORD PlatformLoops() {
     GUITHREADINFO thread = {};
     thread.cbSize = sizeof thread;
-    if (!GetGUIThreadInfo(GetCurrentThreadId(), &thread)) return 0;
+    (void)GetGUIThreadInfo(GetCurrentThreadId(), &thread);  // on failure it stays zeroed: no loop
     DWORD loops = 0;
     if (OfThisThread(thread.hwndMenuOwner))
         loops |= thread.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE);
@@ -210,7 +210,7 @@ void BeginEnding(AppState* app) { app->dispatch.ending = true; }
 
 int AskExitQuestion(AppState* app, const char* text, const char* caption, UINT style) {
     DispatchState* d = &app->dispatch;
-    if (d->asking || d->ending) return 0;
+    if (d->asking || d->ending) return IDNO;  // the open question answers it, or the exit is under way
     // This question answers every request so far, and takes the place of any loop noted with them.
     d->closeNoted = false;
     for (unsigned i = d->notedCount; i-- > 0;)

@@ -18,8 +18,8 @@ INT_PTR Dispatch(AppState* app, HWND window, UINT message, WPARAM wParam, LPARAM
 // Start-up failed or the exit sequence has begun: nothing starts any more.
 void BeginEnding(AppState* app);
 
-// The program's own loops. The exit question returns the answer, or 0 when it was not asked:
-// it is open already, or the program is ending. It answers every close request so far.
+// The program's own loops. The exit question returns the answer, or IDNO when it was not
+// asked: it is open already, or the program is ending. It answers every close request so far.
 int AskExitQuestion(AppState* app, const char* text, const char* caption, UINT style);
 // The tray menu; returns the chosen command, or 0.
 UINT TrackTrayMenu(AppState* app, HMENU menu, UINT flags, int x, int y);
