@@ -451,6 +451,8 @@ TEST(Exploration, NamedSequences) {
         {"a stray menu notice takes neither the exit nor the tray menu away", "entermenu@top rclick@top close@top"},
         {"a tick noted twice and a close request under a tick: each runs once",
          "poll@top flash@1:Shell_NotifyIconA flash@1:Shell_NotifyIconA close@1:Shell_NotifyIconA"},
+        {"a double and a right click under one tick: each does its part",
+         "poll@top dblclick@1:Shell_NotifyIconA rclick@1:Shell_NotifyIconA"},
         {"a close request ends a field's menu that another program opened under a tick",
          "poll@top fieldmenu@1:Shell_NotifyIconA close@2:field-menu"},
         {"inside the system menu, a tick noted after a right click under another tick runs with it, not after the menu",
