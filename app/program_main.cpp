@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include "base/resource.h"
+#include "tray/status.h"
 
 AppState g_app;
 
@@ -14,6 +15,9 @@ int ProgramMain(HINSTANCE instance) {
         return 1;
     }
     INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_CONFIG), 0, ConfigDialogProc, 0);
+    // A quit that another program posts ends the dialog's loop without a question: the exit
+    // sequence never ran, but no icon may stay behind.
+    if (!g_app.dispatch.ending) DeleteTrayIcon(&g_app);
     (void)WSACleanup();  // the process ends next
     return (int)result;
 }

@@ -133,20 +133,30 @@ TEST_F(ProgramTest, StartUpFailuresEndWithCodeOne) {
     FreeHost(&g_app);
 }
 
-static void CALLBACK CloseConfiguration(HWND, UINT, UINT_PTR timer, DWORD) {
+static UINT g_request;  // what another program posts once the dialog is on screen
+static void CALLBACK PostRequest(HWND, UINT, UINT_PTR timer, DWORD) {
     HWND dialog = FindWindowA(0, "Harkwin Configuration");
     if (!dialog || !IsWindowVisible(dialog)) return;
     KillTimer(0, timer);
-    PostMessageA(dialog, WM_CLOSE, 0, 0);
+    PostMessageA(dialog, g_request, 0, 0);
 }
 
-TEST_F(ProgramTest, ProgramMainRunsTheDialogUntilAConfirmedExit) {
-    g_spy.messageBox = [](const char*, const char*, UINT) { return IDYES; };
-    UINT_PTR timer = SetTimer(0, 0, 50, CloseConfiguration);
-    EXPECT_EQ(0, ProgramMain(g_app.instance));
-    KillTimer(0, timer);
-    EXPECT_EQ(1u, SpyCalls("EndDialog 0").size());
-    EXPECT_EQ(1u, SpyCalls("WSAStartup 0x101").size());
+// Until a confirmed exit; a posted quit ends the dialog's loop unasked, and takes the icon with it.
+TEST_F(ProgramTest, ProgramMainRunsTheDialogUntilAConfirmedExitOrAQuit) {
+    for (UINT request : {WM_CLOSE, WM_QUIT}) {
+        ResetProgram();
+        g_spy.messageBox = [](const char*, const char*, UINT) { return IDYES; };
+        g_request = request;
+        UINT_PTR timer = SetTimer(0, 0, 50, PostRequest);
+        INT_PTR result = ProgramMain(g_app.instance);
+        KillTimer(0, timer);
+        MSG quit;
+        (void)PeekMessageA(&quit, 0, WM_QUIT, WM_QUIT, PM_REMOVE);  // the dialog's loop posts it on, as it should
+        EXPECT_EQ(1u, SpyCalls("WSAStartup 0x101").size());
+        EXPECT_EQ(1u, SpyCalls("Shell_NotifyIcon DELETE").size()) << request;
+        EXPECT_EQ(request == WM_CLOSE, !SpyCalls("MessageBox").empty()) << request;
+        if (request == WM_CLOSE) EXPECT_EQ(0, result);
+    }
 }
 
 TEST_F(ProgramTest, ExitAnsweredYesRunsTheSequenceOnceInOrder) {
